@@ -1,0 +1,28 @@
+# tarnwick_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s])
+# One GoogleTest executable; each test case becomes its own CTest test so that CTest can run
+# slow cases (fixed time-outs of the service) in parallel.
+function(tarnwick_add_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  tarnwick_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} tarnwick_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT}
+               ENVIRONMENT "TARNWICK_BUILD_DIR=${CMAKE_BINARY_DIR}")
+endfunction()
+
+# Adds every immediate sub-folder of the current folder that has a CMakeLists.txt, so that
+# areas can be added without editing a shared list.
+function(tarnwick_add_subfolders)
+  file(GLOB children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer,
+# again under ThreadSanitizer, a format check, and a short run of every libFuzzer target.
+# Usage: scripts/test.sh [--no-tsan] [--no-fuzz] [--fuzz-seconds N]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+run_tsan=1
+run_fuzz=1
+fuzz_seconds=20
+while (($#)); do
+  case "$1" in
+    --no-tsan) run_tsan=0 ;;
+    --no-fuzz) run_fuzz=0 ;;
+    --fuzz-seconds) fuzz_seconds="$2"; shift ;;
+    *) echo "unknown option: $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+scripts/setup.sh
+
+jobs=2
+# Tests that wait on the service's fixed time-outs sleep most of the time: run more at once.
+test_jobs=6
+
+echo "== format check"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+
+echo "== ASan + UBSan build and tests"
+cmake -S . -B build/asan -G Ninja -DTARNWICK_SANITIZE=address -DTARNWICK_WERROR=ON >/dev/null
+cmake --build build/asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/asan -j "$test_jobs" --output-on-failure
+
+if ((run_tsan)); then
+  echo "== TSan build and tests"
+  cmake -S . -B build/tsan -G Ninja -DTARNWICK_SANITIZE=thread -DTARNWICK_WERROR=ON >/dev/null
+  cmake --build build/tsan -j "$jobs"
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir build/tsan -j "$test_jobs" --output-on-failure -LE no-tsan
+fi
+
+if ((run_fuzz)); then
+  echo "== libFuzzer targets (${fuzz_seconds} s each)"
+  CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DTARNWICK_FUZZ=ON -DTARNWICK_TESTS=OFF \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build/fuzz -j "$jobs"
+  scripts/fuzz.sh build/fuzz "$fuzz_seconds"
+fi
+echo "== all tests passed"

@@ -1,0 +1,185 @@
+#include "server/trace_format.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cwchar>
+
+namespace tarnwick {
+namespace {
+
+void append_utf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x110000) {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out += "\xEF\xBF\xBD";
+    }
+}
+
+void append_padded(std::string& out, const std::string& text, int width, bool left) {
+    const int pad =
+        width > static_cast<int>(text.size()) ? width - static_cast<int>(text.size()) : 0;
+    if (!left) {
+        out.append(static_cast<size_t>(pad), ' ');
+    }
+    out += text;
+    if (left) {
+        out.append(static_cast<size_t>(pad), ' ');
+    }
+}
+
+}  // namespace
+
+std::string format_trace_message(const wchar_t* format, va_list args) {
+    std::string out;
+    for (const wchar_t* p = format; *p != L'\0'; ++p) {
+        if (*p != L'%') {
+            append_utf8(out, static_cast<char32_t>(*p));
+            continue;
+        }
+        // Collect one conversion specification: flags, width, precision, length.
+        std::string spec = "%";
+        ++p;
+        while (*p == L'-' || *p == L'+' || *p == L' ' || *p == L'0' || *p == L'#') {
+            spec.push_back(static_cast<char>(*p++));
+        }
+        while (*p >= L'0' && *p <= L'9') {
+            spec.push_back(static_cast<char>(*p++));
+        }
+        if (*p == L'.') {
+            spec.push_back(static_cast<char>(*p++));
+            while (*p >= L'0' && *p <= L'9') {
+                spec.push_back(static_cast<char>(*p++));
+            }
+        }
+        enum class Length { Int, Long, LongLong } length = Length::Int;
+        if (p[0] == L'I' && p[1] == L'6' && p[2] == L'4') {
+            length = Length::LongLong;
+            p += 3;
+        } else if (*p == L'l') {
+            ++p;
+            length = Length::Long;
+            if (*p == L'l') {
+                ++p;
+                length = Length::LongLong;
+            }
+        } else if (*p == L'h') {
+            ++p;
+        }
+        if (*p == L'\0') {
+            break;
+        }
+        const bool left = spec.find('-') != std::string::npos;
+        const int width = [&] {
+            int w = 0;
+            for (char c : spec) {
+                if (c == '.')
+                    break;
+                if (c >= '1' && c <= '9' && w == 0)
+                    w = c - '0';
+                else if (c >= '0' && c <= '9' && w != 0)
+                    w = w * 10 + (c - '0');
+            }
+            return w;
+        }();
+        char buffer[128];
+        switch (*p) {
+            case L'%':
+                out.push_back('%');
+                break;
+            case L'd':
+            case L'i':
+            case L'u':
+            case L'x':
+            case L'X': {
+                const char conversion = static_cast<char>(*p);
+                const bool is_signed = conversion == 'd' || conversion == 'i';
+                if (length == Length::LongLong) {
+                    spec += "ll";
+                    spec.push_back(conversion);
+                    if (is_signed) {
+                        std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, long long));
+                    } else {
+                        std::snprintf(buffer, sizeof buffer, spec.c_str(),
+                                      va_arg(args, unsigned long long));
+                    }
+                } else if (length == Length::Long) {
+                    spec += "l";
+                    spec.push_back(conversion);
+                    if (is_signed) {
+                        std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, long));
+                    } else {
+                        std::snprintf(buffer, sizeof buffer, spec.c_str(),
+                                      va_arg(args, unsigned long));
+                    }
+                } else {
+                    spec.push_back(conversion);
+                    if (is_signed) {
+                        std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, int));
+                    } else {
+                        std::snprintf(buffer, sizeof buffer, spec.c_str(),
+                                      va_arg(args, unsigned int));
+                    }
+                }
+                out += buffer;
+                break;
+            }
+            case L'f':
+            case L'e':
+            case L'g': {
+                spec.push_back(static_cast<char>(*p));
+                std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, double));
+                out += buffer;
+                break;
+            }
+            case L'p': {
+                std::snprintf(buffer, sizeof buffer, "%p", va_arg(args, void*));
+                append_padded(out, buffer, width, left);
+                break;
+            }
+            case L'c': {
+                std::string text;
+                append_utf8(text, static_cast<char32_t>(va_arg(args, int)));
+                append_padded(out, text, width, left);
+                break;
+            }
+            case L's': {
+                const wchar_t* text = va_arg(args, const wchar_t*);
+                std::string converted;
+                if (text == nullptr) {
+                    converted = "(null)";
+                } else {
+                    for (; *text != L'\0'; ++text) {
+                        append_utf8(converted, static_cast<char32_t>(*text));
+                    }
+                }
+                append_padded(out, converted, width, left);
+                break;
+            }
+            case L'S': {
+                const char* text = va_arg(args, const char*);
+                append_padded(out, text == nullptr ? "(null)" : text, width, left);
+                break;
+            }
+            default:
+                // Unknown conversion: show it as written, consume nothing.
+                out += spec;
+                append_utf8(out, static_cast<char32_t>(*p));
+                break;
+        }
+    }
+    return out;
+}
+
+}  // namespace tarnwick

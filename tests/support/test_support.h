@@ -1,0 +1,36 @@
+#pragma once
+#include <filesystem>
+#include <string>
+
+namespace tarnwick::test {
+
+// The folder of real receiver captures beside the project; empty when it is absent.
+std::filesystem::path corpus_dir();
+
+// Skips the current test when the captures are not available.
+#define TARNWICK_REQUIRE_CORPUS()                                               \
+    do {                                                                        \
+        if (::tarnwick::test::corpus_dir().empty()) {                           \
+            GTEST_SKIP() << "receiver captures (../shared/corpus) not present"; \
+        }                                                                       \
+    } while (0)
+
+// A fresh private directory under the system's temporary folder, removed on destruction.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+// Reads a whole file as bytes.
+std::string read_file(const std::filesystem::path& path);
+// Writes bytes to a file, replacing it.
+void write_file(const std::filesystem::path& path, const std::string& bytes);
+
+}  // namespace tarnwick::test
