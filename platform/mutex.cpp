@@ -1,0 +1,88 @@
+#include "platform/mutex.h"
+
+#include <linux/futex.h>
+
+#include <cerrno>
+
+#include "platform/last_error.h"
+
+namespace tarnwick::platform {
+
+Mutex::Mutex() : own_state_(std::make_unique<MutexState>()), state_(own_state_.get()) {
+    initialise(*state_);
+}
+
+Mutex::Mutex(std::unique_ptr<NamedObjectFile> file)
+    : file_(std::move(file)), state_(static_cast<MutexState*>(file_->memory())) {}
+
+Mutex::~Mutex() {
+    if (own_state_) {
+        pthread_mutex_destroy(&own_state_->mutex);
+    }
+}
+
+bool Mutex::initialise(MutexState& state) {
+    pthread_mutexattr_t attributes;
+    pthread_mutexattr_init(&attributes);
+    pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
+    pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST);
+    // Even an unnamed mutex uses shared futex keys: waits sleep on shared keys throughout.
+    pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED);
+    int rc = pthread_mutex_init(&state.mutex, &attributes);
+    pthread_mutexattr_destroy(&attributes);
+    if (rc != 0) {
+        SetLastError(error_from_errno(rc));
+        return false;
+    }
+    return true;
+}
+
+FutexWord* Mutex::lock_word() const {
+    return reinterpret_cast<FutexWord*>(&state_->mutex);
+}
+
+bool Mutex::release() {
+    int rc = pthread_mutex_unlock(&state_->mutex);
+    if (rc != 0) {
+        return fail(ERROR_NOT_OWNER, false);
+    }
+    return true;
+}
+
+Acquisition Mutex::try_acquire(WaitMemo&) {
+    int rc = pthread_mutex_trylock(&state_->mutex);
+    if (rc == 0) {
+        return Acquisition::taken;
+    }
+    if (rc == EOWNERDEAD) {
+        pthread_mutex_consistent(&state_->mutex);
+        return Acquisition::abandoned;
+    }
+    return Acquisition::busy;
+}
+
+bool Mutex::prepare_sleep(FutexSleep& sleep, WaitMemo&) {
+    FutexWord* word = lock_word();
+    std::uint32_t value = word->load(std::memory_order_acquire);
+    if ((value & FUTEX_TID_MASK) == 0) {
+        return false;  // free (or abandoned): try to take it
+    }
+    if ((value & FUTEX_WAITERS) == 0 &&
+        !word->compare_exchange_strong(value, value | FUTEX_WAITERS, std::memory_order_acq_rel)) {
+        return false;
+    }
+    sleep = {word, value | FUTEX_WAITERS};
+    return true;
+}
+
+void Mutex::pass_on_wake() {
+    futex_wake(lock_word(), 1);
+}
+
+void Mutex::taken_after_sleep() {
+    // The unlock that woke us cleared the word; others may still sleep on it. With the bit set
+    // again, our own unlock wakes the next one.
+    lock_word()->fetch_or(FUTEX_WAITERS, std::memory_order_acq_rel);
+}
+
+}  // namespace tarnwick::platform

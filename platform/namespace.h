@@ -1,0 +1,32 @@
+#pragma once
+// The namespace the platform's named objects, registry, port map and stored files live in: a
+// directory chosen by TARNWICK_HOME (Linux-only extension used by tools, tests and the fix
+// store; docs/platform.md describes every file).
+
+#include <filesystem>
+#include <string>
+
+namespace tarnwick::platform {
+
+// $TARNWICK_HOME, else $XDG_STATE_HOME/tarnwick, else ~/.local/state/tarnwick; created with
+// mode 0700 when missing. Read from the environment on every call.
+std::filesystem::path home_directory();
+// home/"state": the stored fix files; created 0700.
+std::filesystem::path state_directory();
+// home/"objects": one file per named event, mutex and mapping; created 0700.
+std::filesystem::path objects_directory();
+// The registry file in home.
+std::filesystem::path registry_path();
+// The port map file in home.
+std::filesystem::path port_map_path();
+
+// Binds a "COMn:" name to a device path in the port map (replacing an earlier binding of the
+// name). False, with the last error set, on a malformed name or a failed write.
+bool bind_port(const std::wstring& com_name, const std::filesystem::path& device);
+// Removes the binding of a name; false when it was not bound or the write failed.
+bool unbind_port(const std::wstring& com_name);
+// The first "COMn:" (n from 1) that is neither bound in the port map nor given to a
+// discovered serial device.
+std::wstring first_free_port_name();
+
+}  // namespace tarnwick::platform

@@ -1,0 +1,84 @@
+#include "platform/wide_string.h"
+
+#include <cstdint>
+
+namespace tarnwick::platform {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool is_scalar_value(char32_t c) {
+    return c < 0x110000 && (c < 0xD800 || c > 0xDFFF);
+}
+
+void append_utf8(std::string& out, char32_t c) {
+    if (!is_scalar_value(c)) {
+        c = kReplacement;
+    }
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string to_utf8(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (wchar_t c : text) {
+        append_utf8(out, static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c)));
+    }
+    return out;
+}
+
+std::wstring from_utf8(std::string_view text) {
+    std::wstring out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = lead < 0x80           ? 1
+                             : (lead >> 5) == 0x6  ? 2
+                             : (lead >> 4) == 0xE  ? 3
+                             : (lead >> 3) == 0x1E ? 4
+                                                   : 0;
+        if (length == 0 || i + length > text.size()) {
+            out += static_cast<wchar_t>(kReplacement);
+            ++i;
+            continue;
+        }
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        bool valid = true;
+        for (std::size_t k = 1; k < length; ++k) {
+            auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                valid = false;
+                break;
+            }
+            c = (c << 6) | (next & 0x3F);
+        }
+        constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (!valid || c < kSmallest[length] || !is_scalar_value(c)) {
+            out += static_cast<wchar_t>(kReplacement);
+            ++i;
+            continue;
+        }
+        out += static_cast<wchar_t>(c);
+        i += length;
+    }
+    return out;
+}
+
+}  // namespace tarnwick::platform

@@ -1,0 +1,113 @@
+// The other process of the cross-process platform tests. One command per run:
+//   hold-event NAME        create a manual-reset event, print "ready", sleep until killed
+//   set-event NAME         open the event and set it; exit 0 when both worked
+//   wait-event NAME MS     create an auto-reset event, print "ready", wait, print the result
+//   hold-mutex NAME        create a mutex owned by this thread, print "ready", sleep
+//   wait-mutex NAME MS     create the mutex, wait, print the result
+// Results are printed as decimal numbers, one per line.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/namespace.h"
+#include "platform/wide_string.h"
+#include "platform/win32.h"
+
+namespace {
+
+std::wstring wide(const char* text) {
+    return tarnwick::platform::from_utf8(text);
+}
+
+void say(const char* line) {
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+void say_number(unsigned long value) {
+    std::printf("%lu\n", value);
+    std::fflush(stdout);
+}
+
+[[noreturn]] void sleep_until_killed() {
+    for (;;) {
+        Sleep(INFINITE);
+    }
+}
+
+int hold_event(const char* name) {
+    if (CreateEventW(nullptr, TRUE, FALSE, wide(name).c_str()) == nullptr) {
+        return 2;
+    }
+    say("ready");
+    sleep_until_killed();
+}
+
+int set_event(const char* name) {
+    HANDLE event = OpenEventW(EVENT_ALL_ACCESS, FALSE, wide(name).c_str());
+    if (event == nullptr || !SetEvent(event)) {
+        return 2;
+    }
+    CloseHandle(event);
+    return 0;
+}
+
+int wait_event(const char* name, const char* milliseconds) {
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, wide(name).c_str());
+    if (event == nullptr) {
+        return 2;
+    }
+    say("ready");
+    say_number(
+        WaitForSingleObject(event, static_cast<DWORD>(std::strtoul(milliseconds, nullptr, 10))));
+    CloseHandle(event);
+    return 0;
+}
+
+int hold_mutex(const char* name) {
+    if (CreateMutexW(nullptr, TRUE, wide(name).c_str()) == nullptr) {
+        return 2;
+    }
+    say("ready");
+    sleep_until_killed();
+}
+
+int wait_mutex(const char* name, const char* milliseconds) {
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, wide(name).c_str());
+    if (mutex == nullptr) {
+        return 2;
+    }
+    say("ready");
+    DWORD result =
+        WaitForSingleObject(mutex, static_cast<DWORD>(std::strtoul(milliseconds, nullptr, 10)));
+    say_number(result);
+    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
+        ReleaseMutex(mutex);
+    }
+    CloseHandle(mutex);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string command = argc > 1 ? argv[1] : "";
+    if (command == "hold-event" && argc == 3) {
+        return hold_event(argv[2]);
+    }
+    if (command == "set-event" && argc == 3) {
+        return set_event(argv[2]);
+    }
+    if (command == "wait-event" && argc == 4) {
+        return wait_event(argv[2], argv[3]);
+    }
+    if (command == "hold-mutex" && argc == 3) {
+        return hold_mutex(argv[2]);
+    }
+    if (command == "wait-mutex" && argc == 4) {
+        return wait_mutex(argv[2], argv[3]);
+    }
+    std::fprintf(stderr, "usage: see the comment at the top of platform_helper.cpp\n");
+    return 64;
+}
