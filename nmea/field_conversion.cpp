@@ -1,0 +1,142 @@
+#include "nmea/field_conversion.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <limits>
+#include <system_error>
+
+namespace tarnwick::nmea {
+namespace {
+
+// isspace in the "C" locale, the only one the service runs in.
+constexpr bool is_blank(char c) noexcept {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+constexpr bool is_digit(char c) noexcept {
+    return c >= '0' && c <= '9';
+}
+
+constexpr int hex_value(char c) noexcept {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+constexpr std::uint64_t long_max = static_cast<std::uint64_t>(std::numeric_limits<long>::max());
+static_assert(sizeof(long) == 8, "atoi's overflow rule is that of a 64-bit long");
+
+// Applies the sign to a magnitude the way strtol does, saturating at the long range.
+long signed_saturated(std::uint64_t magnitude, bool negative) noexcept {
+    const std::uint64_t limit = negative ? long_max + 1 : long_max;
+    if (magnitude > limit) {
+        magnitude = limit;
+    }
+    // Two's complement wrap-around is defined for unsigned arithmetic and for the conversion.
+    return static_cast<long>(negative ? 0 - magnitude : magnitude);
+}
+
+// magnitude × base + digit, pinned at the largest value once it no longer fits: any such value is
+// beyond the long range, which is all the callers need to know.
+void accumulate(std::uint64_t& magnitude, unsigned base, unsigned digit) noexcept {
+    constexpr std::uint64_t pinned = std::numeric_limits<std::uint64_t>::max();
+    constexpr std::uint64_t always_fits = std::uint64_t{1} << 59;  // × 16 + 15 still fits
+    if (magnitude < always_fits) {
+        magnitude = magnitude * base + digit;
+    } else if (magnitude > (pinned - digit) / base) {
+        magnitude = pinned;
+    } else {
+        magnitude = magnitude * base + digit;
+    }
+}
+
+}  // namespace
+
+std::int32_t to_int(const char* text) noexcept {
+    const char* p = text;
+    while (is_blank(*p)) {
+        ++p;
+    }
+    bool negative = false;
+    if (*p == '-' || *p == '+') {
+        negative = *p == '-';
+        ++p;
+    }
+    std::uint64_t magnitude = 0;
+    for (; is_digit(*p); ++p) {
+        accumulate(magnitude, 10, static_cast<unsigned>(*p - '0'));
+    }
+    // glibc's atoi is (int)strtol(...): keep the low 32 bits (modular since C++20).
+    return static_cast<std::int32_t>(signed_saturated(magnitude, negative));
+}
+
+float to_float(const char* text) noexcept {
+    // Plain [-]digits[.digits] text ending the field: from_chars rounds it exactly as strtod.
+    const char* p = text;
+    if (*p == '-') {
+        ++p;
+    }
+    bool seen_point = false;
+    bool seen_digit = false;
+    for (;; ++p) {
+        if (is_digit(*p)) {
+            seen_digit = true;
+        } else if (*p == '.' && !seen_point) {
+            seen_point = true;
+        } else {
+            break;
+        }
+    }
+    if (seen_digit && *p == '\0') {
+        double value = 0;
+        const auto [stop, error] = std::from_chars(text, p, value);
+        if (error == std::errc{} && stop == p) {
+            return static_cast<float>(value);
+        }
+    }
+    // Blanks, '+', exponents, hexadecimal, inf/nan, trailing text, results beyond the double
+    // range: the full conversion.
+    return static_cast<float>(std::strtod(text, nullptr));
+}
+
+std::int32_t truncate_to_int32(float value) noexcept {
+    // The negated comparison also catches NaN.
+    if (!(value >= -2147483648.0f && value < 2147483648.0f)) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+long hex_to_long(const char* text, const char* end) noexcept {
+    const char* p = text;
+    while (p < end && is_blank(*p)) {
+        ++p;
+    }
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+')) {
+        negative = *p == '-';
+        ++p;
+    }
+    // Skipping a "0x" that no digit follows yields the same value (0) as strtol's reading of "0".
+    if (end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        p += 2;
+    }
+    std::uint64_t magnitude = 0;
+    for (; p < end; ++p) {
+        const int digit = hex_value(*p);
+        if (digit < 0) {
+            break;
+        }
+        accumulate(magnitude, 16, static_cast<unsigned>(digit));
+    }
+    return signed_saturated(magnitude, negative);
+}
+
+}  // namespace tarnwick::nmea

@@ -1,0 +1,56 @@
+#include "nmea/gga_record.h"
+
+#include "nmea/field_io.h"
+#include "nmea/field_rules.h"
+#include "nmea/sentence_fields.h"
+
+using namespace tarnwick::nmea;
+
+bool CGGARecord::parse(const char* const* first, const char* const* last) noexcept {
+    const SentenceFields f(first, last);
+    if (f.size() < min_fields) {
+        return false;
+    }
+    time.parse(f[1]);
+    position.parse(f[2], f[3], f[4], f[5]);
+    if (is_single_char(f[6])) {
+        quality = to_int(f[6]);
+    }
+    take_integer(f[7], satellites);
+    take_real(f[8], hdop);
+    take_real(f[9], altitude);
+    take_char(f[10], altitude_unit);
+    take_real(f[11], separation);
+    take_char(f[12], separation_unit);
+    take_integer(f[13], dgps_age);
+    take_integer(f[14], dgps_station);
+    return true;
+}
+
+void CGGARecord::serialize(GPS::ostream& out) const {
+    time.serialize(out);
+    position.serialize(out);
+    write_field(out, quality);
+    write_field(out, satellites);
+    write_field(out, hdop);
+    write_field(out, altitude);
+    write_field(out, altitude_unit);
+    write_field(out, separation);
+    write_field(out, separation_unit);
+    write_field(out, dgps_age);
+    write_field(out, dgps_station);
+}
+
+void CGGARecord::deserialize(GPS::istream& in) {
+    time.deserialize(in);
+    position.deserialize(in);
+    read_field(in, quality);
+    read_field(in, satellites);
+    read_field(in, hdop);
+    read_field(in, altitude);
+    read_field(in, altitude_unit);
+    read_field(in, separation);
+    read_field(in, separation_unit);
+    read_field(in, dgps_age);
+    read_field(in, dgps_station);
+}

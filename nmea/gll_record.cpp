@@ -1,0 +1,30 @@
+#include "nmea/gll_record.h"
+
+#include "nmea/field_io.h"
+#include "nmea/field_rules.h"
+#include "nmea/sentence_fields.h"
+
+using namespace tarnwick::nmea;
+
+bool CGLLRecord::parse(const char* const* first, const char* const* last) noexcept {
+    const SentenceFields f(first, last);
+    if (f.size() < min_fields) {
+        return false;
+    }
+    position.parse(f[1], f[2], f[3], f[4]);
+    time.parse(f[5]);
+    take_char(f[6], status);
+    return true;
+}
+
+void CGLLRecord::serialize(GPS::ostream& out) const {
+    position.serialize(out);
+    time.serialize(out);
+    write_field(out, status);
+}
+
+void CGLLRecord::deserialize(GPS::istream& in) {
+    position.deserialize(in);
+    time.deserialize(in);
+    read_field(in, status);
+}

@@ -1,0 +1,21 @@
+#pragma once
+// GLL, geographic position (message id 1). At least 6 data fields. Serialized: 25 bytes, the
+// position first, as in the sentence.
+
+#include "nmea/nmea_position.h"
+#include "nmea/nmea_time.h"
+
+class CGLLRecord : public CNMEARecord {
+  public:
+    static constexpr int min_fields = 6;
+
+    CNMEAPosition position;
+    CNMEATime time;
+    char status = 0;  // A valid, V invalid
+
+    void clear() noexcept { *this = CGLLRecord{}; }
+    bool parse(const char* const* first, const char* const* last) noexcept;
+
+    void serialize(GPS::ostream& out) const override;
+    void deserialize(GPS::istream& in) override;
+};

@@ -1,0 +1,54 @@
+#include "nmea/gsa_record.h"
+
+#include <algorithm>
+
+#include "nmea/field_io.h"
+#include "nmea/field_rules.h"
+#include "nmea/sentence_fields.h"
+
+using namespace tarnwick::nmea;
+
+bool CGSARecord::parse(const char* const* first, const char* const* last) noexcept {
+    const SentenceFields f(first, last);
+    const std::size_t n = f.size();
+    if (n < min_fields) {
+        return false;
+    }
+    take_char(f[1], mode);
+    if (is_single_char(f[2])) {
+        fix_type = to_int(f[2]);
+    }
+    const std::size_t slots = std::min<std::size_t>(n - 5, capacity);
+    for (std::size_t i = 0; i < slots; ++i) {
+        take_integer(f[3 + i], prn[i]);
+    }
+    prn_count = static_cast<std::int8_t>(slots);
+    take_real(f[n - 2], pdop);
+    take_real(f[n - 1], hdop);
+    take_real(f[n], vdop);
+    return true;
+}
+
+void CGSARecord::serialize(GPS::ostream& out) const {
+    write_field(out, mode);
+    write_field(out, fix_type);
+    for (const std::uint8_t slot : prn) {
+        write_field(out, slot);
+    }
+    write_field(out, prn_count);
+    write_field(out, pdop);
+    write_field(out, hdop);
+    write_field(out, vdop);
+}
+
+void CGSARecord::deserialize(GPS::istream& in) {
+    read_field(in, mode);
+    read_field(in, fix_type);
+    for (std::uint8_t& slot : prn) {
+        read_field(in, slot);
+    }
+    read_field(in, prn_count);
+    read_field(in, pdop);
+    read_field(in, hdop);
+    read_field(in, vdop);
+}

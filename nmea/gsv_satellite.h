@@ -1,0 +1,26 @@
+#pragma once
+// One satellite in view within a GSV set. An entry no sentence filled keeps the 0xFF markers
+// by which clients tell it from a filled one. Serialized: 6 bytes, the last a zero filler.
+
+#include <cstdint>
+
+#include "exchange/byte_stream.h"
+
+struct CGSVSatellite {
+    static constexpr std::uint8_t empty8 = 0xFF;
+    static constexpr std::uint16_t empty16 = 0xFFFF;
+
+    std::uint8_t prn = empty8;
+    std::uint8_t elevation = empty8;  // degrees
+    std::uint16_t azimuth = empty16;  // degrees
+    std::uint8_t snr = empty8;        // dB
+
+    // The four fields number, elevation, azimuth, signal-to-noise ratio; empty ones keep the
+    // markers.
+    void parse(const char* number, const char* elevation_text, const char* azimuth_text,
+               const char* snr_text) noexcept;
+
+    void serialize(GPS::ostream& out) const;
+    // The filler byte is read and ignored.
+    void deserialize(GPS::istream& in);
+};
