@@ -1,0 +1,138 @@
+#include "tools/tarnwick/decode_command.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "nmea/parser.h"
+#include "nmeaio/sentence_assembler.h"
+#include "nmeaio/sentence_dispatch.h"
+#include "tools/common/record_hex.h"
+#include "tools/common/record_json.h"
+#include "tools/tarnwick/decode_statistics.h"
+
+namespace tarnwick::cli {
+namespace {
+
+enum class OutputFormat { Raw, Json };
+
+struct DecodeOptions {
+    std::string framing_name = "serial";
+    std::string format_name = "raw";
+    bool stats = false;
+    std::string input = "-";
+};
+
+// Prints every delivered record as one line, through a buffer that goes out in large writes.
+class RecordPrinter final : public CNMEAListener {
+  public:
+    RecordPrinter(OutputFormat format, DecodeStatistics& statistics) noexcept
+        : format_(format), statistics_(statistics) {}
+    ~RecordPrinter() { flush(); }
+    RecordPrinter(const RecordPrinter&) = delete;
+    RecordPrinter& operator=(const RecordPrinter&) = delete;
+
+    void on_message(int id, CNMEARecord* record) override {
+        statistics_.count_delivered(id);
+        if (format_ == OutputFormat::Raw) {
+            pending_ += std::to_string(id);
+            pending_ += ' ';
+            tools::append_record_hex(pending_, *record);
+        } else {
+            pending_ += tools::record_to_json(id, *record).dump();
+        }
+        pending_ += '\n';
+        if (pending_.size() >= flush_threshold) {
+            flush();
+        }
+    }
+    void set_state(int) override {}
+
+    void flush() {
+        std::fwrite(pending_.data(), 1, pending_.size(), stdout);
+        pending_.clear();
+    }
+
+  private:
+    static constexpr std::size_t flush_threshold = std::size_t{1} << 16;
+    OutputFormat format_;
+    DecodeStatistics& statistics_;
+    std::string pending_;
+};
+
+constexpr std::size_t chunk_size = std::size_t{1} << 16;
+
+int decode(const DecodeOptions& options) {
+    const SentenceFraming framing =
+        options.framing_name == "file" ? SentenceFraming::File : SentenceFraming::Stream;
+    const OutputFormat format =
+        options.format_name == "json" ? OutputFormat::Json : OutputFormat::Raw;
+    const bool from_stdin = options.input == "-";
+    std::FILE* input = from_stdin ? stdin : std::fopen(options.input.c_str(), "rb");
+    auto report_unreadable = [&] {
+        std::fprintf(stderr, "tarnwick decode: cannot read %s: %s\n",
+                     from_stdin ? "standard input" : options.input.c_str(), std::strerror(errno));
+        return 2;
+    };
+    if (input == nullptr) {
+        return report_unreadable();
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> owned(from_stdin ? nullptr : input,
+                                                          &std::fclose);
+
+    DecodeStatistics statistics;
+    RecordPrinter printer(format, statistics);
+    auto assembler = std::make_unique<CSentenceAssembler>(framing);
+    auto parser = std::make_unique<CNMEAParser>();
+    auto sink = [&](const CompleteSentence& sentence) {
+        if (!dispatch_sentence(sentence, framing, nullptr, *parser, &printer)) {
+            statistics.count_refused(parser->last_result);
+        }
+    };
+    auto chunk = std::make_unique<char[]>(chunk_size);
+    for (;;) {
+        const std::size_t got = std::fread(chunk.get(), 1, chunk_size, input);
+        assembler->feed(chunk.get(), got, sink);
+        if (got < chunk_size) {
+            break;
+        }
+    }
+    if (std::ferror(input)) {
+        printer.flush();
+        return report_unreadable();
+    }
+    printer.flush();
+    std::fflush(stdout);
+    statistics.count_dropped(assembler->overruns(), assembler->restarts());
+    if (options.stats) {
+        statistics.print(stderr);
+    }
+    return 0;
+}
+
+}  // namespace
+
+void add_decode_command(CLI::App& app, int& exit_code) {
+    auto options = std::make_shared<DecodeOptions>();
+    CLI::App* command = app.add_subcommand(
+        "decode", "Decode NMEA sentences offline: one line per delivered record");
+    command
+        ->add_option("--framing", options->framing_name,
+                     "serial: sentences end at CR LF (serial port, shared memory); file: at the "
+                     "first CR or LF (file replay)")
+        ->check(CLI::IsMember({"serial", "file"}))
+        ->capture_default_str();
+    command
+        ->add_option("--format", options->format_name,
+                     "raw: '<id> <hex of the record's bytes>'; json: one object per record")
+        ->check(CLI::IsMember({"raw", "json"}))
+        ->capture_default_str();
+    command->add_flag("--stats", options->stats,
+                      "Count delivered records by type and refused sentences by result on stderr");
+    command->add_option("FILE", options->input, "NMEA input; - or nothing for standard input");
+    command->callback([options, &exit_code] { exit_code = decode(*options); });
+}
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace tarnwick::cli {
+
+// `tarnwick decode [--framing serial|file] [--format raw|json] [--stats] [FILE|-]`: decodes NMEA
+// offline, one line per delivered record. Sets exit_code when run: 0, or 2 when the input
+// cannot be read.
+void add_decode_command(CLI::App& app, int& exit_code);
+
+}  // namespace tarnwick::cli
