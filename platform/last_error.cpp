@@ -30,6 +30,7 @@ DWORD error_from_errno(int posix_error) noexcept {
         case EACCES:
         case EPERM:
         case EROFS:
+        case EISDIR:
             return ERROR_ACCESS_DENIED;
         case EBADF:
             return ERROR_INVALID_HANDLE;

@@ -4,10 +4,13 @@
 //   wait-event NAME MS     create an auto-reset event, print "ready", wait, print the result
 //   hold-mutex NAME        create a mutex owned by this thread, print "ready", sleep
 //   wait-mutex NAME MS     create the mutex, wait, print the result
+//   write-mapping NAME TEXT  open the named mapping and write TEXT at its start
+//   hold-mapping NAME TEXT   create a 4096-byte mapping, write TEXT, print "ready", sleep
 // Results are printed as decimal numbers, one per line.
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/namespace.h"
@@ -89,6 +92,34 @@ int wait_mutex(const char* name, const char* milliseconds) {
     return 0;
 }
 
+bool write_text(HANDLE mapping, const char* text) {
+    void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0);
+    if (view == nullptr) {
+        return false;
+    }
+    std::memcpy(view, text, std::strlen(text));
+    return UnmapViewOfFile(view) != FALSE;
+}
+
+int write_mapping(const char* name, const char* text) {
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, wide(name).c_str());
+    if (mapping == nullptr || !write_text(mapping, text)) {
+        return 2;
+    }
+    CloseHandle(mapping);
+    return 0;
+}
+
+int hold_mapping(const char* name, const char* text) {
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096,
+                                        wide(name).c_str());
+    if (mapping == nullptr || !write_text(mapping, text)) {
+        return 2;
+    }
+    say("ready");
+    sleep_until_killed();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -107,6 +138,12 @@ int main(int argc, char** argv) {
     }
     if (command == "wait-mutex" && argc == 4) {
         return wait_mutex(argv[2], argv[3]);
+    }
+    if (command == "write-mapping" && argc == 4) {
+        return write_mapping(argv[2], argv[3]);
+    }
+    if (command == "hold-mapping" && argc == 4) {
+        return hold_mapping(argv[2], argv[3]);
     }
     std::fprintf(stderr, "usage: see the comment at the top of platform_helper.cpp\n");
     return 64;

@@ -1,0 +1,216 @@
+// CreateFileMappingW, OpenFileMappingW, MapViewOfFile and UnmapViewOfFile.
+
+#include "platform/mapping.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+#include <mutex>
+#include <optional>
+
+#include "platform/file_object.h"
+#include "platform/last_error.h"
+#include "platform/named_object_cache.h"
+
+namespace tarnwick::platform {
+
+Mapping::Mapping(int fd, std::uint64_t size, bool writable)
+    : fd_(fd), size_(size), writable_(writable) {}
+
+Mapping::Mapping(std::unique_ptr<NamedObjectFile> file, bool writable)
+    : file_(std::move(file)), fd_(file_->fd()), size_(file_->size()), writable_(writable) {}
+
+Mapping::~Mapping() {
+    if (!file_) {
+        close(fd_);
+    }
+}
+
+namespace {
+
+constexpr std::uint64_t kAllocationGranularity = 65536;
+
+// Every live view, by its base address; a view keeps its mapping alive, as on Windows.
+struct View {
+    std::shared_ptr<Mapping> mapping;
+    std::size_t length;
+};
+
+std::mutex& views_mutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+
+std::map<std::uintptr_t, View>& views() {
+    static auto* all = new std::map<std::uintptr_t, View>;
+    return *all;
+}
+
+std::uint64_t combine(DWORD high, DWORD low) {
+    return (std::uint64_t{high} << 32) | low;
+}
+
+std::optional<bool> writable_for_protection(DWORD protect) {
+    switch (protect & 0xFF) {
+        case PAGE_READONLY:
+            return false;
+        case PAGE_READWRITE:
+            return true;
+        default:
+            return std::nullopt;
+    }
+}
+
+HANDLE insert_mapping(std::shared_ptr<Object> mapping, bool existed) {
+    HANDLE handle = insert_handle(std::move(mapping));
+    if (handle != nullptr) {
+        SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    }
+    return handle;
+}
+
+HANDLE named_memory(LPCWSTR name, NamedObjectFile::Disposition disposition, std::uint64_t size,
+                    bool writable) {
+    auto found =
+        find_or_make_named(name, ".map", disposition, size, false,
+                           [&](std::unique_ptr<NamedObjectFile> file) -> std::shared_ptr<Object> {
+                               return std::make_shared<Mapping>(std::move(file), writable);
+                           });
+    if (!found.object) {
+        return nullptr;
+    }
+    return insert_mapping(std::move(found.object), found.existed);
+}
+
+HANDLE anonymous_memory(std::uint64_t size, bool writable) {
+    int fd = memfd_create("tarnwick-mapping", MFD_CLOEXEC);
+    if (fd < 0) {
+        return fail_errno(HANDLE{nullptr});
+    }
+    if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        int error = errno;
+        close(fd);
+        errno = error;
+        return fail_errno(HANDLE{nullptr});
+    }
+    return insert_mapping(std::make_shared<Mapping>(fd, size, writable), false);
+}
+
+HANDLE file_mapping(HANDLE file_handle, std::uint64_t size, bool writable) {
+    auto file = lookup_as<File>(file_handle);
+    if (!file) {
+        return nullptr;
+    }
+    if (writable && !file->writable()) {
+        return fail(ERROR_ACCESS_DENIED, HANDLE{nullptr});
+    }
+    struct stat status {};
+    if (fstat(file->fd(), &status) != 0) {
+        return fail_errno(HANDLE{nullptr});
+    }
+    auto file_size = static_cast<std::uint64_t>(status.st_size);
+    if (size == 0) {
+        if (file_size == 0) {
+            return fail(ERROR_FILE_INVALID, HANDLE{nullptr});
+        }
+        size = file_size;
+    } else if (size > file_size) {
+        if (!writable) {
+            return fail(ERROR_ACCESS_DENIED, HANDLE{nullptr});
+        }
+        if (ftruncate(file->fd(), static_cast<off_t>(size)) != 0) {
+            return fail_errno(HANDLE{nullptr});
+        }
+    }
+    int fd = fcntl(file->fd(), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        return fail_errno(HANDLE{nullptr});
+    }
+    return insert_mapping(std::make_shared<Mapping>(fd, size, writable), false);
+}
+
+}  // namespace
+}  // namespace tarnwick::platform
+
+using namespace tarnwick::platform;
+
+HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect,
+                          DWORD maximum_size_high, DWORD maximum_size_low, LPCWSTR name) {
+    auto writable = writable_for_protection(protect);
+    if (!writable) {
+        return fail(ERROR_INVALID_PARAMETER, HANDLE{nullptr});
+    }
+    std::uint64_t size = combine(maximum_size_high, maximum_size_low);
+    bool named = name != nullptr && *name != L'\0';
+    if (file != INVALID_HANDLE_VALUE) {
+        if (named) {
+            return fail(ERROR_NOT_SUPPORTED, HANDLE{nullptr});
+        }
+        return file_mapping(file, size, *writable);
+    }
+    if (size == 0) {
+        return fail(ERROR_INVALID_PARAMETER, HANDLE{nullptr});
+    }
+    if (named) {
+        return named_memory(name, NamedObjectFile::Disposition::create_or_open, size, *writable);
+    }
+    return anonymous_memory(size, *writable);
+}
+
+HANDLE OpenFileMappingW(DWORD desired_access, BOOL, LPCWSTR name) {
+    if (name == nullptr || *name == L'\0') {
+        return fail(ERROR_INVALID_PARAMETER, HANDLE{nullptr});
+    }
+    bool writable = (desired_access & FILE_MAP_WRITE) != 0;
+    return named_memory(name, NamedObjectFile::Disposition::open_existing, 0, writable);
+}
+
+LPVOID MapViewOfFile(HANDLE mapping_handle, DWORD desired_access, DWORD offset_high,
+                     DWORD offset_low, SIZE_T bytes) {
+    auto mapping = lookup_as<Mapping>(mapping_handle);
+    if (!mapping) {
+        return nullptr;
+    }
+    std::uint64_t offset = combine(offset_high, offset_low);
+    if (offset % kAllocationGranularity != 0) {
+        return fail(ERROR_MAPPED_ALIGNMENT, LPVOID{nullptr});
+    }
+    if (offset >= mapping->size() || bytes > mapping->size() - offset) {
+        return fail(ERROR_INVALID_PARAMETER, LPVOID{nullptr});
+    }
+    std::size_t length = bytes != 0 ? bytes : static_cast<std::size_t>(mapping->size() - offset);
+    bool copy_on_write = (desired_access & FILE_MAP_COPY) != 0 &&
+                         (desired_access & FILE_MAP_ALL_ACCESS) == FILE_MAP_COPY;
+    bool wants_write = (desired_access & FILE_MAP_WRITE) != 0 || copy_on_write;
+    if (wants_write && !copy_on_write && !mapping->writable()) {
+        return fail(ERROR_ACCESS_DENIED, LPVOID{nullptr});
+    }
+    int protection = PROT_READ | (wants_write ? PROT_WRITE : 0);
+    int flags = copy_on_write ? MAP_PRIVATE : MAP_SHARED;
+    void* base =
+        mmap(nullptr, length, protection, flags, mapping->fd(), static_cast<off_t>(offset));
+    if (base == MAP_FAILED) {
+        return fail_errno(LPVOID{nullptr});
+    }
+    std::lock_guard lock(views_mutex());
+    views()[reinterpret_cast<std::uintptr_t>(base)] = View{std::move(mapping), length};
+    return base;
+}
+
+BOOL UnmapViewOfFile(LPCVOID base) {
+    View view;
+    {
+        std::lock_guard lock(views_mutex());
+        auto found = views().find(reinterpret_cast<std::uintptr_t>(base));
+        if (found == views().end()) {
+            return fail(ERROR_INVALID_ADDRESS, FALSE);
+        }
+        view = std::move(found->second);
+        views().erase(found);
+    }
+    munmap(const_cast<void*>(base), view.length);
+    return TRUE;  // the mapping is released (if this was its last reference) outside the lock
+}
