@@ -5,13 +5,24 @@
 namespace GPS {
 
 void memory_ostream::write(const void* src, int n) {
-    if (!good_ || n < 0 || static_cast<std::size_t>(n) > capacity_ - length_) {
+    // A negative n becomes a huge size and fails the one comparison.
+    const auto size = static_cast<std::size_t>(n);
+    if (size > limit_ - length_) {
+        // Nothing more goes in after a lost write, so what is stored never has a gap.
         good_ = false;
+        limit_ = length_;
         return;
     }
-    if (n > 0) {
-        std::memcpy(buffer_ + length_, src, static_cast<std::size_t>(n));
-        length_ += static_cast<std::size_t>(n);
+    unsigned char* dst = buffer_ + length_;
+    length_ += size;
+    // Records write one field at a time, mostly 4 or 1 bytes: fixed-size copies compile to
+    // single moves instead of a library call.
+    if (size == 4) {
+        std::memcpy(dst, src, 4);
+    } else if (size == 1) {
+        std::memcpy(dst, src, 1);
+    } else if (size != 0) {
+        std::memcpy(dst, src, size);
     }
 }
 

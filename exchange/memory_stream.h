@@ -13,7 +13,7 @@ namespace GPS {
 class memory_ostream final : public ostream {
   public:
     memory_ostream(void* buffer, std::size_t capacity) noexcept
-        : buffer_(static_cast<unsigned char*>(buffer)), capacity_(capacity) {}
+        : buffer_(static_cast<unsigned char*>(buffer)), capacity_(capacity), limit_(capacity) {}
 
     void write(const void* src, int n) override;
 
@@ -23,12 +23,14 @@ class memory_ostream final : public ostream {
     // Starts over at the beginning of the buffer, good again.
     void reset() noexcept {
         length_ = 0;
+        limit_ = capacity_;
         good_ = true;
     }
 
   private:
     unsigned char* buffer_;
     std::size_t capacity_;
+    std::size_t limit_;  // capacity_, or length_ once a write was lost
     std::size_t length_ = 0;
     bool good_ = true;
 };

@@ -57,9 +57,29 @@ void accumulate(std::uint64_t& magnitude, unsigned base, unsigned digit) noexcep
     }
 }
 
+// Powers of ten that doubles hold exactly (10^22 is the last one).
+constexpr double exact_powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Whether mantissa / 10^fraction_digits can be computed exactly-rounded in one double division
+// (Clinger's fast path): the mantissa is an exact double and so is the power of ten. It needs
+// arithmetic in plain double precision, without wider intermediates.
+constexpr bool exact_decimal_fits(std::uint64_t mantissa, int digits,
+                                  int fraction_digits) noexcept {
+#if defined(__FLT_EVAL_METHOD__) && __FLT_EVAL_METHOD__ == 0
+    return digits <= 19 && mantissa <= (std::uint64_t{1} << 53) && fraction_digits <= 22;
+#else
+    (void)mantissa;
+    (void)digits;
+    (void)fraction_digits;
+    return false;
+#endif
+}
+
 }  // namespace
 
-std::int32_t to_int(const char* text) noexcept {
+std::int32_t to_int_any(const char* text) noexcept {
     const char* p = text;
     while (is_blank(*p)) {
         ++p;
@@ -69,7 +89,12 @@ std::int32_t to_int(const char* text) noexcept {
         negative = *p == '-';
         ++p;
     }
+    // Eighteen digits always fit; only longer texts need the careful accumulation.
     std::uint64_t magnitude = 0;
+    const char* const fast_end = p + 18;
+    for (; p != fast_end && is_digit(*p); ++p) {
+        magnitude = magnitude * 10 + static_cast<unsigned>(*p - '0');
+    }
     for (; is_digit(*p); ++p) {
         accumulate(magnitude, 10, static_cast<unsigned>(*p - '0'));
     }
@@ -78,23 +103,38 @@ std::int32_t to_int(const char* text) noexcept {
 }
 
 float to_float(const char* text) noexcept {
-    // Plain [-]digits[.digits] text ending the field: from_chars rounds it exactly as strtod.
+    // Plain [-]digits[.digits] text ending the field, read in one pass. Beyond 19 digits the
+    // mantissa wraps, but such a text never takes the exact path.
     const char* p = text;
-    if (*p == '-') {
+    const bool negative = *p == '-';
+    if (negative) {
         ++p;
     }
-    bool seen_point = false;
-    bool seen_digit = false;
-    for (;; ++p) {
-        if (is_digit(*p)) {
-            seen_digit = true;
-        } else if (*p == '.' && !seen_point) {
-            seen_point = true;
-        } else {
-            break;
-        }
+    std::uint64_t mantissa = 0;
+    const char* const integer_start = p;
+    for (; is_digit(*p); ++p) {
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
     }
-    if (seen_digit && *p == '\0') {
+    const auto integer_digits = static_cast<int>(p - integer_start);
+    int fraction_digits = 0;
+    if (*p == '.') {
+        const char* const fraction_start = ++p;
+        for (; is_digit(*p); ++p) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        }
+        fraction_digits = static_cast<int>(p - fraction_start);
+    }
+    const int digits = integer_digits + fraction_digits;
+    if (*p == '\0' && digits > 0) {
+        if (exact_decimal_fits(mantissa, digits, fraction_digits)) {
+            // Both operands are exact doubles, so the one correctly rounded division yields
+            // exactly strtod's correctly rounded double.
+            double value = static_cast<double>(mantissa);
+            if (fraction_digits > 0) {
+                value /= exact_powers_of_ten[fraction_digits];
+            }
+            return static_cast<float>(negative ? -value : value);
+        }
         double value = 0;
         const auto [stop, error] = std::from_chars(text, p, value);
         if (error == std::errc{} && stop == p) {

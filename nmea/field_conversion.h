@@ -11,7 +11,20 @@ namespace tarnwick::nmea {
 // atoi: optional blanks, an optional sign, decimal digits up to the first other character, 0
 // without digits. Overflow behaves as glibc on x86-64 Linux: strtol's value saturated to the
 // 64-bit long range, then its low 32 bits. Narrower members take the low bits of this.
-std::int32_t to_int(const char* text) noexcept;
+std::int32_t to_int_any(const char* text) noexcept;
+
+// The same, inline for the texts receivers send: up to nine plain digits.
+inline std::int32_t to_int(const char* text) noexcept {
+    std::uint32_t value = 0;
+    for (int i = 0; i < 9; ++i) {
+        const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
+        if (digit > 9) {
+            return i > 0 ? static_cast<std::int32_t>(value) : to_int_any(text);
+        }
+        value = value * 10 + digit;
+    }
+    return to_int_any(text);
+}
 
 // atof rounded to float: strtod's double (correctly rounded), then rounded to nearest float;
 // beyond the float range that rounding yields an infinity (IEEE-754, no undefined behaviour).

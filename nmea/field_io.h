@@ -18,15 +18,20 @@ using field_bits_t =
     std::conditional_t<sizeof(T) == 1, std::uint8_t,
                        std::conditional_t<sizeof(T) == 2, std::uint16_t, std::uint32_t>>;
 
+// By reference, so that on a little-endian host the member's own bytes go out without a copy.
 template <typename T>
-inline void write_field(GPS::ostream& out, T value) {
+inline void write_field(GPS::ostream& out, const T& value) {
     static_assert(std::is_arithmetic_v<T> && (sizeof(T) == 1 || sizeof(T) == 2 || sizeof(T) == 4));
-    const auto bits = std::bit_cast<field_bits_t<T>>(value);
-    unsigned char bytes[sizeof(T)];
-    for (unsigned i = 0; i < sizeof(T); ++i) {
-        bytes[i] = static_cast<unsigned char>(bits >> (8 * i));
+    if constexpr (std::endian::native == std::endian::little) {
+        out.write(&value, static_cast<int>(sizeof(T)));
+    } else {
+        const auto bits = std::bit_cast<field_bits_t<T>>(value);
+        unsigned char bytes[sizeof(T)];
+        for (unsigned i = 0; i < sizeof(T); ++i) {
+            bytes[i] = static_cast<unsigned char>(bits >> (8 * i));
+        }
+        out.write(bytes, static_cast<int>(sizeof(T)));
     }
-    out.write(bytes, static_cast<int>(sizeof(T)));
 }
 
 // A read the stream cannot deliver leaves the member as it was, as the channel reader does.

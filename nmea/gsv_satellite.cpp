@@ -18,7 +18,8 @@ void CGSVSatellite::serialize(GPS::ostream& out) const {
     write_field(out, elevation);
     write_field(out, azimuth);
     write_field(out, snr);
-    write_field(out, std::uint8_t{0});
+    static constexpr std::uint8_t filler = 0;
+    write_field(out, filler);
 }
 
 void CGSVSatellite::deserialize(GPS::istream& in) {

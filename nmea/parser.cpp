@@ -1,8 +1,9 @@
 #include "nmea/parser.h"
 
-#include "nmea/field_conversion.h"
+#include "nmea/sentence_splitter.h"
 
-using tarnwick::nmea::hex_to_long;
+using tarnwick::nmea::split_sentence;
+using tarnwick::nmea::SplitOutcome;
 
 bool CNMEAParser::refuse(ParseResult result) noexcept {
     last_result = result;
@@ -18,27 +19,13 @@ bool CNMEAParser::parse(char* line, const char* end, CNMEAListener* listener) {
     char* fields[max_fields + 1];
     fields[0] = line + 1;
     int count = 0;
-    unsigned checksum = 0;
-    bool confirmed = false;
-    // One pass, each character once: checksum, split and find the "*".
-    for (char* p = line + 1; p != end; ++p) {
-        const char c = *p;
-        if (c == '*') {
-            *p = '\0';
-            confirmed = hex_to_long(p + 1, end) == static_cast<long>(checksum);
+    switch (split_sentence(line + 1, end, fields, max_fields, count)) {
+        case SplitOutcome::TooManyFields:
+            return refuse(ParseResult::TooManyParams);
+        case SplitOutcome::NotConfirmed:
+            return refuse(ParseResult::InvalidChecksum);
+        case SplitOutcome::Confirmed:
             break;
-        }
-        checksum ^= static_cast<unsigned char>(c);
-        if (c == ',') {
-            *p = '\0';
-            if (count == max_fields) {
-                return refuse(ParseResult::TooManyParams);
-            }
-            fields[++count] = p + 1;
-        }
-    }
-    if (!confirmed) {
-        return refuse(ParseResult::InvalidChecksum);
     }
     return dispatch(fields[0], fields + 1, fields + 1 + count, listener);
 }
