@@ -6,6 +6,8 @@
 //   wait-mutex NAME MS     create the mutex, wait, print the result
 //   write-mapping NAME TEXT  open the named mapping and write TEXT at its start
 //   hold-mapping NAME TEXT   create a 4096-byte mapping, write TEXT, print "ready", sleep
+//   registry-writer          rewrite the registry value "blob" with two alternating contents
+//   port-map-writer          rebind COM7: alternately to two device paths
 // Results are printed as decimal numbers, one per line.
 
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include "platform/namespace.h"
 #include "platform/wide_string.h"
 #include "platform/win32.h"
+#include "tests/platform/registry_contents.h"
 
 namespace {
 
@@ -120,6 +123,30 @@ int hold_mapping(const char* name, const char* text) {
     sleep_until_killed();
 }
 
+int registry_writer() {
+    using namespace tarnwick::test;
+    for (unsigned long round = 0;; ++round) {
+        if (!write_registry_blob(round % 2 == 0 ? registry_blob_a() : registry_blob_b())) {
+            return 2;
+        }
+        if (round == 0) {
+            say("ready");
+        }
+    }
+}
+
+int port_map_writer() {
+    for (unsigned long round = 0;; ++round) {
+        const char* device = round % 2 == 0 ? "/dev/first-device-path" : "/dev/second-device-path";
+        if (!tarnwick::platform::bind_port(L"COM7:", device)) {
+            return 2;
+        }
+        if (round == 0) {
+            say("ready");
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,6 +171,12 @@ int main(int argc, char** argv) {
     }
     if (command == "hold-mapping" && argc == 4) {
         return hold_mapping(argv[2], argv[3]);
+    }
+    if (command == "registry-writer") {
+        return registry_writer();
+    }
+    if (command == "port-map-writer") {
+        return port_map_writer();
     }
     std::fprintf(stderr, "usage: see the comment at the top of platform_helper.cpp\n");
     return 64;
