@@ -21,7 +21,8 @@ class CNMEAEncoder {
 
     // SiRF input message 100 to 105 ("$PSRF<id>,…"), its parameters checked against the
     // message's ranges. Result: characters placed in out, or 0 for an unknown id, a parameter
-    // out of range, or a command longer than capacity.
+    // out of range, or a command longer than capacity. Message 104 writes latitude and
+    // longitude as "%.6f" (degrees, about 0.1 m) and altitude as "%.1f" (metres).
     unsigned encode_sirf(char* out, unsigned capacity, int id, SiRFParams params) const;
 
     // Any payload ("aaGPQ,PORZX"), given without "$" and "*". Result as for encode_sirf; a

@@ -8,12 +8,13 @@
 
 namespace tarnwick::nmea {
 
+// The general case of to_int: blanks, signs, long digit strings.
+std::int32_t to_int_any(const char* text) noexcept;
+
 // atoi: optional blanks, an optional sign, decimal digits up to the first other character, 0
 // without digits. Overflow behaves as glibc on x86-64 Linux: strtol's value saturated to the
 // 64-bit long range, then its low 32 bits. Narrower members take the low bits of this.
-std::int32_t to_int_any(const char* text) noexcept;
-
-// The same, inline for the texts receivers send: up to nine plain digits.
+// Inline for the texts receivers send, up to nine plain digits.
 inline std::int32_t to_int(const char* text) noexcept {
     std::uint32_t value = 0;
     for (int i = 0; i < 9; ++i) {
