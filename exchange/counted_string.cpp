@@ -1,7 +1,6 @@
 #include "exchange/counted_string.h"
 
 #include <cstdint>
-#include <cwchar>
 #include <vector>
 
 #include "server/trace.h"
