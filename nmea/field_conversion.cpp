@@ -155,6 +155,14 @@ std::int32_t truncate_to_int32(float value) noexcept {
 }
 
 long hex_to_long(const char* text, const char* end) noexcept {
+    // What receivers send: exactly two digits before the line ends.
+    if (end - text == 2) {
+        const int high = hex_value(text[0]);
+        const int low = hex_value(text[1]);
+        if (high >= 0 && low >= 0) {
+            return high * 16 + low;
+        }
+    }
     const char* p = text;
     while (p < end && is_blank(*p)) {
         ++p;

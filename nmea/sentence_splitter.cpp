@@ -22,35 +22,47 @@ unsigned fold_lanes(std::uint64_t lanes) noexcept {
     return static_cast<unsigned>(lanes & 0xFF);
 }
 
+#if defined(__SSE2__)
+// The bytes of a block at positions [from, to), the others zero.
+__m128i bytes_between(__m128i block, int from, int to) noexcept {
+    alignas(16) static constexpr unsigned char ramp[48] = {
+        0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+        0,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0,    0,    0,    0,
+        0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0};
+    const __m128i at_or_after_from =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(ramp + 16 - from));
+    const __m128i before_to = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ramp + 32 - to));
+    return _mm_and_si128(block, _mm_and_si128(at_or_after_from, before_to));
+}
+
+std::uint64_t folded(__m128i block) noexcept {
+    std::uint64_t halves[2];
+    std::memcpy(halves, &block, sizeof halves);
+    return halves[0] ^ halves[1];
+}
+#endif
+
 class Splitter {
   public:
     Splitter(char** fields, int max_fields) noexcept : fields_(fields), max_fields_(max_fields) {}
 
-    SplitOutcome run(char* p, const char* end) noexcept {
+    SplitOutcome run(char* text, const char* end) noexcept {
+        char* p = text;
 #if defined(__SSE2__)
-        // Sixteen characters at a time while sixteen remain before end: nothing at or past end
-        // is ever read.
-        while (end - p >= 16) {
-            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            auto commas =
-                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(','))));
-            const auto stars =
-                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8('*'))));
-            if (stars != 0) {
-                const int star = std::countr_zero(stars);
-                absorb(p, star);  // before the commas become NULs
-                if (!take_commas(p, commas & ((1u << star) - 1))) {
-                    return SplitOutcome::TooManyFields;
-                }
-                return finish(p + star, end);
+        // Sixteen characters at a time while sixteen remain before end; the rest through the
+        // last sixteen characters before end, skipping those already seen. Nothing at or past
+        // end is ever read.
+        SplitOutcome outcome = SplitOutcome::NotConfirmed;
+        for (; end - p >= 16; p += 16) {
+            if (scan_block(p, 0, end, outcome)) {
+                return outcome;
             }
-            if (!take_commas(p, commas)) {
-                return SplitOutcome::TooManyFields;
-            }
-            std::uint64_t halves[2];
-            std::memcpy(halves, &block, sizeof halves);
-            lanes_ ^= halves[0] ^ halves[1];
-            p += 16;
+        }
+        if (p != end && end - text >= 16) {
+            char* const last_block = p - (16 - (end - p));
+            scan_block(last_block, static_cast<int>(p - last_block), end, outcome);
+            return outcome;
         }
 #endif
         for (; p != end; ++p) {
@@ -73,6 +85,33 @@ class Splitter {
     }
 
   private:
+#if defined(__SSE2__)
+    // Takes positions [from, 16) of the block at base. True when the sentence is settled (a
+    // "*" or too many fields), with the outcome set; false to go on after the block.
+    bool scan_block(char* base, int from, const char* end, SplitOutcome& outcome) noexcept {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base));
+        const unsigned unseen = 0xFFFFu << from;
+        const unsigned commas =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(',')))) &
+            unseen;
+        const unsigned stars =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8('*')))) &
+            unseen;
+        const int stop = stars != 0 ? std::countr_zero(stars) : 16;
+        lanes_ ^= folded(bytes_between(block, from, stop));
+        if (!take_commas(base, commas & ((1u << stop) - 1))) {
+            outcome = SplitOutcome::TooManyFields;
+            return true;
+        }
+        if (stars != 0) {
+            outcome = finish(base + stop, end);
+            return true;
+        }
+        outcome = SplitOutcome::NotConfirmed;
+        return false;
+    }
+#endif
+
     // Ends the field at a comma and starts the next one after it.
     bool take_field_after(char* comma) noexcept {
         *comma = '\0';
@@ -91,13 +130,6 @@ class Splitter {
             }
         }
         return true;
-    }
-
-    // Folds n characters (commas included, as they count) into the checksum.
-    void absorb(const char* p, int n) noexcept {
-        for (int i = 0; i < n; ++i) {
-            lanes_ ^= static_cast<unsigned char>(p[i]);
-        }
     }
 
     SplitOutcome finish(char* star, const char* end) noexcept {
