@@ -115,5 +115,10 @@ std::shared_ptr<Object> remove_handle(HANDLE handle) {
 }  // namespace tarnwick::platform
 
 BOOL CloseHandle(HANDLE handle) {
-    return tarnwick::platform::remove_handle(handle) ? TRUE : FALSE;
+    auto object = tarnwick::platform::remove_handle(handle);
+    if (!object) {
+        return FALSE;
+    }
+    object->closing();
+    return TRUE;
 }

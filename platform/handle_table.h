@@ -19,6 +19,9 @@ class Object {
     Object(const Object&) = delete;
     Object& operator=(const Object&) = delete;
     virtual ~Object() = default;
+    // The handle is being closed: devices interrupt calls still blocked on them, so that
+    // closing a port ends a pending read as on Windows.
+    virtual void closing() {}
 };
 
 // Enters `object` into the table; null (with ERROR_NOT_ENOUGH_MEMORY) when the table is full.

@@ -1,0 +1,161 @@
+// CreateFileW (COMn: ports through the port map, other paths directly), ReadFile, WriteFile
+// and the comm calls.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/last_error.h"
+#include "platform/port_map.h"
+#include "platform/port_names.h"
+#include "platform/serial_port.h"
+#include "platform/test_seams.h"
+#include "platform/wide_string.h"
+#include "server/trace.h"
+
+using namespace tarnwick::platform;
+
+namespace {
+
+std::shared_ptr<SerialPort> port_of(HANDLE handle) {
+    return lookup_as<SerialPort>(handle);
+}
+
+}  // namespace
+
+HANDLE CreateFileW(LPCWSTR path, DWORD desired_access, DWORD share_mode, LPSECURITY_ATTRIBUTES,
+                   DWORD creation_disposition, DWORD, HANDLE) {
+    if (path == nullptr) {
+        return fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+    }
+    OpenRequest request{to_utf8(path), desired_access, share_mode, creation_disposition, 0};
+    auto number = com_port_number(path);
+    if (number) {
+        PortTable ports = current_ports();
+        auto bound = ports.find(*number);
+        if (bound == ports.end()) {
+            return fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+        }
+        request.path = bound->second;
+        request.creation_disposition = OPEN_EXISTING;
+    }
+    request.extra_flags = O_NOCTTY | O_NONBLOCK;
+    int fd = open_for_request(request);
+    if (fd < 0) {
+        if (number && GetLastError() == ERROR_SHARING_VIOLATION) {
+            SetLastError(ERROR_ACCESS_DENIED);  // what Windows reports for a port in use
+        }
+        return INVALID_HANDLE_VALUE;
+    }
+    DWORD open_result = GetLastError();
+    bool writable = (desired_access & GENERIC_WRITE) != 0;
+    std::shared_ptr<File> file;
+    if (isatty(fd)) {
+        file = std::make_shared<SerialPort>(fd, writable, path);
+    } else {
+        // Ordinary files block as usual.
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        file = std::make_shared<File>(fd, writable, path);
+    }
+    HANDLE handle = insert_handle(std::move(file));
+    if (handle == nullptr) {
+        return INVALID_HANDLE_VALUE;
+    }
+    trace(L"platform: CreateFileW(%s) opened %S", path, request.path.c_str());
+    SetLastError(open_result);
+    return handle;
+}
+
+BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD bytes_to_read, LPDWORD bytes_read,
+              LPOVERLAPPED overlapped) {
+    DWORD done = 0;
+    if (bytes_read != nullptr) {
+        *bytes_read = 0;
+    }
+    auto file = lookup_as<File>(handle);
+    if (!file) {
+        return FALSE;
+    }
+    if (overlapped != nullptr || (buffer == nullptr && bytes_to_read > 0)) {
+        return fail(ERROR_INVALID_PARAMETER, FALSE);
+    }
+    bool ok = file->read(buffer, bytes_to_read, done);
+    if (bytes_read != nullptr) {
+        *bytes_read = done;
+    }
+    return ok ? TRUE : FALSE;
+}
+
+BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytes_to_write, LPDWORD bytes_written,
+               LPOVERLAPPED overlapped) {
+    DWORD done = 0;
+    if (bytes_written != nullptr) {
+        *bytes_written = 0;
+    }
+    auto file = lookup_as<File>(handle);
+    if (!file) {
+        return FALSE;
+    }
+    if (overlapped != nullptr || (buffer == nullptr && bytes_to_write > 0)) {
+        return fail(ERROR_INVALID_PARAMETER, FALSE);
+    }
+    if (!file->writable()) {
+        return fail(ERROR_ACCESS_DENIED, FALSE);
+    }
+    bool ok = file->write(buffer, bytes_to_write, done);
+    if (bytes_written != nullptr) {
+        *bytes_written = done;
+    }
+    return ok ? TRUE : FALSE;
+}
+
+BOOL GetCommState(HANDLE handle, LPDCB dcb) {
+    auto port = port_of(handle);
+    if (!port) {
+        return FALSE;
+    }
+    if (dcb == nullptr) {
+        return fail(ERROR_INVALID_PARAMETER, FALSE);
+    }
+    DWORD injected = 0;
+    if (take_get_comm_state_failure(handle, port->name(), injected)) {
+        return fail(injected, FALSE);
+    }
+    return port->get_state(*dcb) ? TRUE : FALSE;
+}
+
+BOOL SetCommState(HANDLE handle, LPDCB dcb) {
+    auto port = port_of(handle);
+    if (!port) {
+        return FALSE;
+    }
+    if (dcb == nullptr) {
+        return fail(ERROR_INVALID_PARAMETER, FALSE);
+    }
+    return port->set_state(*dcb) ? TRUE : FALSE;
+}
+
+BOOL GetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts) {
+    auto port = port_of(handle);
+    if (!port || timeouts == nullptr) {
+        return port ? fail(ERROR_INVALID_PARAMETER, FALSE) : FALSE;
+    }
+    *timeouts = port->timeouts();
+    return TRUE;
+}
+
+BOOL SetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts) {
+    auto port = port_of(handle);
+    if (!port || timeouts == nullptr) {
+        return port ? fail(ERROR_INVALID_PARAMETER, FALSE) : FALSE;
+    }
+    port->set_timeouts(*timeouts);
+    return TRUE;
+}
+
+BOOL PurgeComm(HANDLE handle, DWORD flags) {
+    auto port = port_of(handle);
+    if (!port) {
+        return FALSE;
+    }
+    return port->purge(flags) ? TRUE : FALSE;
+}

@@ -1,0 +1,327 @@
+#include "platform/serial_port.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/last_error.h"
+#include "platform/line_speed.h"
+#include "platform/monotonic_deadline.h"
+
+namespace tarnwick::platform {
+namespace {
+
+constexpr DWORD kMaxDword = 0xFFFFFFFF;
+constexpr std::int64_t kNoDeadline = -1;
+constexpr std::int64_t kMillisecond = 1'000'000;
+
+std::int64_t earliest(std::int64_t a, std::int64_t b) {
+    if (a < 0) {
+        return b;
+    }
+    if (b < 0) {
+        return a;
+    }
+    return a < b ? a : b;
+}
+
+// A line that reports end of file or EIO has gone away (a USB adapter pulled out, the master
+// side of a pseudo-terminal closed).
+DWORD error_for_failed_io(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV ? ERROR_DEVICE_NOT_CONNECTED
+                                                             : error_from_errno(error);
+}
+
+void make_raw(int fd) {
+    termios settings{};
+    if (tcgetattr(fd, &settings) != 0) {
+        return;
+    }
+    speed_t input_speed = cfgetispeed(&settings);
+    speed_t output_speed = cfgetospeed(&settings);
+    cfmakeraw(&settings);
+    settings.c_cflag |= CLOCAL | CREAD;
+    // With VMIN 1 a non-blocking read of an empty line fails with EAGAIN, so that a read of
+    // 0 bytes can only mean end of file: the line hung up.
+    settings.c_cc[VMIN] = 1;
+    settings.c_cc[VTIME] = 0;
+    cfsetispeed(&settings, input_speed);
+    cfsetospeed(&settings, output_speed);
+    tcsetattr(fd, TCSANOW, &settings);
+}
+
+}  // namespace
+
+SerialPort::SerialPort(int fd, bool writable, std::wstring name)
+    : File(fd, writable, std::move(name)), wake_fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    make_raw(fd);
+}
+
+SerialPort::~SerialPort() {
+    if (wake_fd_ >= 0) {
+        close(wake_fd_);
+    }
+}
+
+void SerialPort::closing() {
+    abort(Direction::in);
+    abort(Direction::out);
+}
+
+void SerialPort::abort(Direction direction) {
+    (direction == Direction::in ? read_aborts_ : write_aborts_)
+        .fetch_add(1, std::memory_order_acq_rel);
+    std::uint64_t one = 1;
+    if (wake_fd_ >= 0) {
+        ssize_t ignored = ::write(wake_fd_, &one, sizeof one);
+        (void)ignored;
+    }
+}
+
+SerialPort::Readiness SerialPort::await(Direction direction, std::int64_t deadline_ns,
+                                        std::uint32_t abort_generation) {
+    auto& aborts = direction == Direction::in ? read_aborts_ : write_aborts_;
+    for (;;) {
+        if (aborts.load(std::memory_order_acquire) != abort_generation) {
+            return Readiness::expired;
+        }
+        timespec left{};
+        if (deadline_ns >= 0) {
+            std::int64_t remaining = deadline_ns - monotonic_now_ns();
+            if (remaining <= 0) {
+                return Readiness::expired;
+            }
+            left = {static_cast<time_t>(remaining / 1'000'000'000),
+                    static_cast<long>(remaining % 1'000'000'000)};
+        }
+        pollfd entries[2] = {
+            {fd(), static_cast<short>(direction == Direction::in ? POLLIN : POLLOUT), 0},
+            {wake_fd_, POLLIN, 0}};
+        int ready =
+            ppoll(entries, wake_fd_ >= 0 ? 2 : 1, deadline_ns >= 0 ? &left : nullptr, nullptr);
+        if (ready < 0 && errno != EINTR) {
+            return Readiness::hung_up;
+        }
+        if (ready > 0 && entries[0].revents != 0) {
+            bool gone = (entries[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+            return gone ? Readiness::hung_up : Readiness::ready;
+        }
+        if (ready > 0 && (entries[1].revents & POLLIN) != 0 &&
+            aborts.load(std::memory_order_acquire) == abort_generation) {
+            // A wake-up meant for an earlier call (or the other direction): consume and go on.
+            std::uint64_t count;
+            ssize_t ignored = ::read(wake_fd_, &count, sizeof count);
+            (void)ignored;
+        }
+    }
+}
+
+bool SerialPort::read(void* buffer, DWORD size, DWORD& done) {
+    done = 0;
+    COMMTIMEOUTS limits = timeouts();
+    std::uint32_t abort_generation = read_aborts_.load(std::memory_order_acquire);
+    std::int64_t start = monotonic_now_ns();
+    bool return_at_once = limits.ReadIntervalTimeout == kMaxDword &&
+                          limits.ReadTotalTimeoutMultiplier == 0 &&
+                          limits.ReadTotalTimeoutConstant == 0;
+    // MAXDWORD interval and multiplier with a constant: wait up to the constant for a first
+    // byte, then return whatever has arrived.
+    bool return_after_first =
+        limits.ReadIntervalTimeout == kMaxDword && limits.ReadTotalTimeoutMultiplier == kMaxDword &&
+        limits.ReadTotalTimeoutConstant > 0 && limits.ReadTotalTimeoutConstant < kMaxDword;
+    std::int64_t total_deadline = kNoDeadline;
+    if (return_after_first) {
+        total_deadline = start + std::int64_t{limits.ReadTotalTimeoutConstant} * kMillisecond;
+    } else if (limits.ReadTotalTimeoutMultiplier != 0 || limits.ReadTotalTimeoutConstant != 0) {
+        std::int64_t total_ms = std::int64_t{limits.ReadTotalTimeoutMultiplier} * size +
+                                limits.ReadTotalTimeoutConstant;
+        total_deadline = start + total_ms * kMillisecond;
+    }
+    bool uses_interval = limits.ReadIntervalTimeout != 0 && limits.ReadIntervalTimeout != kMaxDword;
+    std::int64_t last_byte = 0;
+    auto* bytes = static_cast<char*>(buffer);
+    bool hung_up = false;
+    while (done < size) {
+        ssize_t got = ::read(fd(), bytes + done, size - done);
+        if (got > 0) {
+            done += static_cast<DWORD>(got);
+            last_byte = monotonic_now_ns();
+            if (return_after_first) {
+                return true;
+            }
+            continue;
+        }
+        int error = got == 0 ? EIO : errno;  // end of file on a tty: hung up
+        if (got < 0 && error == EINTR) {
+            continue;
+        }
+        bool nothing_yet = got < 0 && (error == EAGAIN || error == EWOULDBLOCK);
+        if (!nothing_yet || hung_up) {
+            // Hand over what arrived; the failure shows at the next call.
+            return done > 0 ? true : fail(error_for_failed_io(nothing_yet ? EIO : error), false);
+        }
+        if (return_at_once) {
+            return true;
+        }
+        std::int64_t deadline = total_deadline;
+        if (uses_interval && done > 0) {
+            deadline = earliest(
+                deadline, last_byte + std::int64_t{limits.ReadIntervalTimeout} * kMillisecond);
+        }
+        Readiness readiness = await(Direction::in, deadline, abort_generation);
+        if (readiness == Readiness::expired) {
+            return true;  // time-out or abort: success with what has arrived
+        }
+        // Hung up: the next read still delivers what is buffered, then the failure shows.
+        hung_up = readiness == Readiness::hung_up;
+    }
+    return true;
+}
+
+bool SerialPort::write(const void* buffer, DWORD size, DWORD& done) {
+    done = 0;
+    COMMTIMEOUTS limits = timeouts();
+    std::uint32_t abort_generation = write_aborts_.load(std::memory_order_acquire);
+    std::int64_t deadline = kNoDeadline;
+    if (limits.WriteTotalTimeoutMultiplier != 0 || limits.WriteTotalTimeoutConstant != 0) {
+        std::int64_t total_ms = std::int64_t{limits.WriteTotalTimeoutMultiplier} * size +
+                                limits.WriteTotalTimeoutConstant;
+        deadline = monotonic_now_ns() + total_ms * kMillisecond;
+    }
+    const auto* bytes = static_cast<const char*>(buffer);
+    while (done < size) {
+        ssize_t put = ::write(fd(), bytes + done, size - done);
+        if (put > 0) {
+            done += static_cast<DWORD>(put);
+            continue;
+        }
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            return done > 0 ? true : fail(error_for_failed_io(errno), false);
+        }
+        Readiness readiness = await(Direction::out, deadline, abort_generation);
+        if (readiness == Readiness::expired) {
+            return true;  // time-out: success with the bytes written so far, as on Windows
+        }
+        if (readiness == Readiness::hung_up) {
+            return done > 0 ? true : fail(ERROR_DEVICE_NOT_CONNECTED, false);
+        }
+    }
+    return true;
+}
+
+bool SerialPort::get_state(DCB& dcb) const {
+    termios settings{};
+    if (tcgetattr(fd(), &settings) != 0) {
+        return fail(error_for_failed_io(errno), false);
+    }
+    dcb = DCB{};
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = rate_for_speed(cfgetospeed(&settings));
+    dcb.fBinary = 1;
+    dcb.fParity = (settings.c_cflag & PARENB) != 0 ? 1 : 0;
+    dcb.fOutxCtsFlow = (settings.c_cflag & CRTSCTS) != 0 ? 1 : 0;
+    dcb.fDtrControl = 1;                         // DTR_CONTROL_ENABLE
+    dcb.fRtsControl = dcb.fOutxCtsFlow ? 2 : 1;  // RTS_CONTROL_HANDSHAKE or _ENABLE
+    dcb.fOutX = (settings.c_iflag & IXON) != 0 ? 1 : 0;
+    dcb.fInX = (settings.c_iflag & IXOFF) != 0 ? 1 : 0;
+    dcb.XonLim = 2048;
+    dcb.XoffLim = 512;
+    switch (settings.c_cflag & CSIZE) {
+        case CS5:
+            dcb.ByteSize = 5;
+            break;
+        case CS6:
+            dcb.ByteSize = 6;
+            break;
+        case CS7:
+            dcb.ByteSize = 7;
+            break;
+        default:
+            dcb.ByteSize = 8;
+            break;
+    }
+    dcb.Parity = (settings.c_cflag & PARENB) == 0   ? NOPARITY
+                 : (settings.c_cflag & PARODD) != 0 ? ODDPARITY
+                                                    : EVENPARITY;
+    dcb.StopBits = (settings.c_cflag & CSTOPB) != 0 ? TWOSTOPBITS : ONESTOPBIT;
+    dcb.XonChar = static_cast<char>(settings.c_cc[VSTART]);
+    dcb.XoffChar = static_cast<char>(settings.c_cc[VSTOP]);
+    return true;
+}
+
+bool SerialPort::set_state(const DCB& dcb) {
+    auto speed = speed_for_rate(dcb.BaudRate);
+    bool valid = speed && dcb.ByteSize >= 5 && dcb.ByteSize <= 8 && dcb.Parity <= EVENPARITY &&
+                 (dcb.StopBits == ONESTOPBIT || dcb.StopBits == TWOSTOPBITS);
+    if (!valid) {
+        return fail(ERROR_INVALID_PARAMETER, false);
+    }
+    termios settings{};
+    if (tcgetattr(fd(), &settings) != 0) {
+        return fail(error_for_failed_io(errno), false);
+    }
+    cfsetispeed(&settings, *speed);
+    cfsetospeed(&settings, *speed);
+    constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+    settings.c_cflag = (settings.c_cflag & ~CSIZE) | kSizes[dcb.ByteSize - 5];
+    settings.c_cflag &= ~(PARENB | PARODD | CSTOPB | CRTSCTS);
+    if (dcb.Parity != NOPARITY) {
+        settings.c_cflag |= PARENB | (dcb.Parity == ODDPARITY ? PARODD : 0);
+    }
+    if (dcb.StopBits == TWOSTOPBITS) {
+        settings.c_cflag |= CSTOPB;
+    }
+    if (dcb.fOutxCtsFlow) {
+        settings.c_cflag |= CRTSCTS;
+    }
+    settings.c_iflag &= ~(IXON | IXOFF);
+    settings.c_iflag |= (dcb.fOutX ? IXON : 0) | (dcb.fInX ? IXOFF : 0);
+    if (tcsetattr(fd(), TCSANOW, &settings) != 0) {
+        return fail(error_for_failed_io(errno), false);
+    }
+    // tcsetattr succeeds when any one change was made; a driver may still have kept its rate.
+    termios applied{};
+    if (tcgetattr(fd(), &applied) != 0 || cfgetospeed(&applied) != *speed) {
+        return fail(ERROR_INVALID_PARAMETER, false);
+    }
+    return true;
+}
+
+COMMTIMEOUTS SerialPort::timeouts() const {
+    std::lock_guard lock(settings_mutex_);
+    return timeouts_;
+}
+
+void SerialPort::set_timeouts(const COMMTIMEOUTS& timeouts) {
+    std::lock_guard lock(settings_mutex_);
+    timeouts_ = timeouts;
+}
+
+bool SerialPort::purge(DWORD flags) {
+    constexpr DWORD kKnown = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+    if ((flags & ~kKnown) != 0) {
+        return fail(ERROR_INVALID_PARAMETER, false);
+    }
+    if ((flags & PURGE_RXABORT) != 0) {
+        abort(Direction::in);
+    }
+    if ((flags & PURGE_TXABORT) != 0) {
+        abort(Direction::out);
+    }
+    bool input = (flags & PURGE_RXCLEAR) != 0;
+    bool output = (flags & PURGE_TXCLEAR) != 0;
+    if ((input || output) && tcflush(fd(), input && output ? TCIOFLUSH
+                                           : input         ? TCIFLUSH
+                                                           : TCOFLUSH) != 0) {
+        return fail(error_for_failed_io(errno), false);
+    }
+    return true;
+}
+
+}  // namespace tarnwick::platform

@@ -1,0 +1,80 @@
+#include "platform/test_seams.h"
+
+#include <atomic>
+#include <map>
+#include <mutex>
+
+#include "platform/port_names.h"
+
+namespace tarnwick::platform {
+namespace {
+
+struct Armed {
+    unsigned times;
+    DWORD error;
+};
+
+struct Seams {
+    std::mutex mutex;
+    std::map<std::wstring, Armed> by_name;
+    std::map<HANDLE, Armed> by_handle;
+};
+
+std::atomic<bool> any_armed{false};
+
+Seams& seams() {
+    static auto* instance = new Seams;
+    return *instance;
+}
+
+std::wstring canonical_name(const std::wstring& name) {
+    auto number = com_port_number(name);
+    return number ? com_port_name(*number) : name;
+}
+
+template <typename Key>
+bool take(std::map<Key, Armed>& armed, const Key& key, DWORD& error) {
+    auto found = armed.find(key);
+    if (found == armed.end() || found->second.times == 0) {
+        return false;
+    }
+    --found->second.times;
+    error = found->second.error;
+    return true;
+}
+
+}  // namespace
+
+bool take_get_comm_state_failure(HANDLE port, const std::wstring& port_name, DWORD& error) {
+    if (!any_armed.load(std::memory_order_acquire)) {
+        return false;
+    }
+    std::lock_guard lock(seams().mutex);
+    return take(seams().by_handle, port, error) ||
+           take(seams().by_name, canonical_name(port_name), error);
+}
+
+}  // namespace tarnwick::platform
+
+namespace tarnwick::platform::testing {
+
+void fail_get_comm_state(const std::wstring& port_name, unsigned times, DWORD error) {
+    std::lock_guard lock(seams().mutex);
+    seams().by_name[canonical_name(port_name)] = {times, error};
+    any_armed.store(true, std::memory_order_release);
+}
+
+void fail_get_comm_state(HANDLE port, unsigned times, DWORD error) {
+    std::lock_guard lock(seams().mutex);
+    seams().by_handle[port] = {times, error};
+    any_armed.store(true, std::memory_order_release);
+}
+
+void clear_seams() {
+    std::lock_guard lock(seams().mutex);
+    seams().by_name.clear();
+    seams().by_handle.clear();
+    any_armed.store(false, std::memory_order_release);
+}
+
+}  // namespace tarnwick::platform::testing
