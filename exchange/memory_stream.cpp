@@ -15,12 +15,14 @@ void memory_ostream::write(const void* src, int n) {
     }
     unsigned char* dst = buffer_ + length_;
     length_ += size;
-    // Records write one field at a time, mostly 4 or 1 bytes: fixed-size copies compile to
+    // Records write one field at a time, 4, 1 or 2 bytes: fixed-size copies compile to
     // single moves instead of a library call.
     if (size == 4) {
         std::memcpy(dst, src, 4);
     } else if (size == 1) {
         std::memcpy(dst, src, 1);
+    } else if (size == 2) {
+        std::memcpy(dst, src, 2);
     } else if (size != 0) {
         std::memcpy(dst, src, size);
     }
