@@ -67,7 +67,7 @@ TEST(RecordFields, PositionRule) {
         {"abc", 0, 0.0f},  // letters: 0 degrees, 0 minutes
         {"-4807.038", -48, -7.0380859375f},
         // No coordinate at all: the hardware truncation gives INT32_MIN, then the arithmetic
-        // as specified (degrees × 100 stays within int32).
+        // of the position rule (degrees × 100 stays within int32).
         {"1e10", -21474836, 1e10f + 2147483648.0f},
         {"nan", -21474836, nan},
         {"inf", -21474836, inf},
