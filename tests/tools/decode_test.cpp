@@ -118,6 +118,16 @@ TEST_F(DecodeTest, JsonRendersMembersUnderTheirNames) {
     EXPECT_EQ(gsv["satellites"][29]["azimuth"], 65535);
 }
 
+TEST_F(DecodeTest, JsonStaysValidUtf8WhateverByteACharacterHolds) {
+    // PORZX takes the first byte of its sixth field, here one above 127.
+    const auto input = write_input("porzx.nmea", "$PORZX,1,2,,,3,\xe9x*EE\r\n");
+    const ToolRun run = decode({"--format", "json", input.string()});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "{\"id\":7,\"type\":\"PORZX\",\"param1\":1,\"receiver\":2,\"param5\":3,"
+              "\"param6\":\"\xc3\xa9\"}\n");
+}
+
 TEST_F(DecodeTest, StatsCountRecordsByTypeAndRefusalsByName) {
     const auto input =
         write_input("in.nmea", sentences + "$GPZDA,1*55\r\n$XYZ*5B\r\n$GPRMC,1*00\r\n");
