@@ -1,10 +1,12 @@
 // Exchange channels between this test process and a second, real process (exchange_peer).
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "exchange/exchange_buffer.h"
@@ -197,6 +199,47 @@ TEST_F(ExchangeChannel, AWritersSignalWakesAReaderInTheOtherProcess) {
     EXPECT_EQ(read_payload(channel), "from the peer");
     EXPECT_EQ(writer.wait(), 0);
     CloseHandle(event);
+}
+
+TEST_F(ExchangeChannel, ThreadsOfOneProcessTakeTurnsOnOneChannel) {
+    GPS::exchange_buffer channel;
+    ASSERT_TRUE(channel.open(L"threads", 1024, 32));
+    HANDLE written = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    constexpr int writers = 3;
+    constexpr int messages_per_writer = 500;
+
+    std::vector<std::thread> threads;
+    for (int id = 0; id < writers; ++id) {
+        threads.emplace_back([&channel, written, id] {
+            for (int seq = 0; seq < messages_per_writer; ++seq) {
+                GPS::exchange_writer writer(channel, written);
+                writer.write(&id, sizeof id);
+                writer.write(&seq, sizeof seq);
+            }
+        });
+    }
+    int next_seq[writers] = {};
+    int received = 0;
+    while (received < writers * messages_per_writer) {
+        WaitForSingleObject(written, 100);
+        GPS::exchange_reader reader(channel);
+        while (!reader.at_end()) {
+            int id = -1;
+            int seq = -1;
+            reader.read(&id, sizeof id);
+            reader.read(&seq, sizeof seq);
+            ++received;
+            if (id < 0 || id >= writers) {
+                ADD_FAILURE() << "torn message from writer " << id;
+                continue;
+            }
+            EXPECT_EQ(seq, next_seq[id]++) << "writer " << id;
+        }
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    CloseHandle(written);
 }
 
 TEST_F(ExchangeChannel, ACorruptedLengthEmptiesTheChannelAndBothSidesKeepWorking) {
