@@ -6,7 +6,7 @@
 namespace GPS {
 
 class istream {
-public:
+  public:
     virtual ~istream() = default;
     // Copies the next n bytes into dst and advances past them. What happens when fewer than n
     // bytes can be delivered belongs to the implementation; one that delivers nothing marks the
@@ -16,23 +16,23 @@ public:
     // True once a read could not be delivered.
     bool failed() const noexcept { return failed_; }
 
-protected:
+  protected:
     istream() = default;
     istream(const istream&) = delete;
     istream& operator=(const istream&) = delete;
     void set_failed() noexcept { failed_ = true; }
 
-private:
+  private:
     bool failed_ = false;
 };
 
 class ostream {
-public:
+  public:
     virtual ~ostream() = default;
     // Appends n bytes. Whether they were stored is reported, if at all, by the implementation.
     virtual void write(const void* src, int n) = 0;
 
-protected:
+  protected:
     ostream() = default;
     ostream(const ostream&) = delete;
     ostream& operator=(const ostream&) = delete;
