@@ -1,6 +1,8 @@
 #include "platform/mutex.h"
 
 #include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -42,6 +44,12 @@ FutexWord* Mutex::lock_word() const {
 }
 
 bool Mutex::release() {
+    // Checked here rather than left to pthread_mutex_unlock, whose EPERM for a non-owner is
+    // also reported as an error by ThreadSanitizer.
+    auto owner = lock_word()->load(std::memory_order_relaxed) & FUTEX_TID_MASK;
+    if (owner != static_cast<std::uint32_t>(syscall(SYS_gettid))) {
+        return fail(ERROR_NOT_OWNER, false);
+    }
     int rc = pthread_mutex_unlock(&state_->mutex);
     if (rc != 0) {
         return fail(ERROR_NOT_OWNER, false);

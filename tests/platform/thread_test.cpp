@@ -20,14 +20,14 @@ struct Probe {
 
 DWORD record_and_return(LPVOID parameter) {
     auto* probe = static_cast<Probe*>(parameter);
-    probe->thread_id = GetCurrentThreadId();
-    probe->ran = true;
     if (probe->release != nullptr) {
         WaitForSingleObject(probe->release, INFINITE);
     }
     if (probe->own_handle != nullptr) {
         CloseHandle(probe->own_handle);
     }
+    probe->thread_id = GetCurrentThreadId();
+    probe->ran = true;  // the last touch of the probe, which lives on the test's stack
     return 42;
 }
 
