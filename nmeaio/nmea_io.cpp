@@ -1,0 +1,170 @@
+#include "nmeaio/nmea_io.h"
+
+#include <cstdint>
+
+#include "nmeaio/scoped_critical_section.h"
+#include "nmeaio/sentence_dispatch.h"
+#include "nmeaio/start_listener.h"
+#include "nmeaio/thread_support.h"
+#include "server/trace.h"
+
+namespace {
+
+void close_if_set(HANDLE& handle) noexcept {
+    if (handle != nullptr) {
+        CloseHandle(handle);
+        handle = nullptr;
+    }
+}
+
+}  // namespace
+
+CNMEAIO::CNMEAIO(HANDLE serial_port) : port(serial_port), assembler(SentenceFraming::Stream) {
+    init_common();
+    create_reader_thread(&CNMEAIO::read_proc_entry);
+    create_writer();
+}
+
+CNMEAIO::CNMEAIO(const wchar_t* path, bool replay_loop, float replay_speed)
+    : port(INVALID_HANDLE_VALUE),
+      assembler(SentenceFraming::File),
+      file_path(path != nullptr ? path : L""),
+      loop(replay_loop),
+      speed(replay_speed) {
+    init_common();
+    create_reader_thread(&CNMEAIO::read_file_proc_entry);
+}
+
+CNMEAIO::CNMEAIO(const wchar_t* memory_name)
+    : port(INVALID_HANDLE_VALUE), assembler(SentenceFraming::Stream) {
+    init_common();
+    if (memory_name != nullptr && open_memory_source(memory_name)) {
+        create_reader_thread(&CNMEAIO::read_memory_proc_entry);
+    }
+}
+
+void CNMEAIO::init_common() {
+    listener_guard = GPS::listener_lock::create();
+    started_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+
+void CNMEAIO::create_reader_thread(LPTHREAD_START_ROUTINE entry) {
+    reader_thread =
+        CreateThread(nullptr, GPS::io_thread_stack_size, entry, this,
+                     CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, &reader_thread_id);
+}
+
+CNMEAIO::~CNMEAIO() {
+    stop_requested = true;
+    if (stop_event != nullptr) {
+        EventModify(stop_event, EVENT_SET);
+    }
+    const bool on_reader_thread =
+        reader_thread != nullptr && GetCurrentThreadId() == reader_thread_id;
+    if (reader_thread != nullptr && !on_reader_thread) {
+        // A read in progress would otherwise last until the port's read time-outs expire.
+        const HANDLE serial = port.load();
+        if (is_serial_source() && serial != INVALID_HANDLE_VALUE) {
+            PurgeComm(serial, PURGE_RXABORT);
+        }
+        ResumeThread(reader_thread);
+        WaitForSingleObject(reader_thread, INFINITE);
+    }
+    // The writer may be inside WriteFile on the port: it ends before the port closes.
+    stop_writer();
+    const HANDLE serial = port.exchange(INVALID_HANDLE_VALUE);
+    if (serial != INVALID_HANDLE_VALUE) {
+        CloseHandle(serial);
+    }
+    close_if_set(reader_thread);
+    close_if_set(started_event);
+    close_if_set(stop_event);
+    release_memory_source();
+    file.close();
+    recorder.close();
+}
+
+bool CNMEAIO::start_input(DWORD timeout_ms) {
+    if (reader_thread == nullptr || started_event == nullptr) {
+        return false;
+    }
+    if (is_file_source() && !file.open(file_path->c_str())) {
+        return false;
+    }
+    CStartListener start_listener(started_event);
+    CNMEAListener* const previous = set_listener(&start_listener);
+    ResumeThread(reader_thread);
+    // A reader that ends before its first sentence (a replay without one) fails the start at
+    // once instead of after the whole time-out.
+    const HANDLE waited[] = {started_event, reader_thread};
+    WaitForMultipleObjects(2, waited, FALSE, timeout_ms);
+    set_listener(previous);
+    if (WaitForSingleObject(started_event, 0) != WAIT_OBJECT_0) {
+        return false;
+    }
+    input_mode = is_file_source() ? INPUT_FILE : is_memory_source() ? INPUT_MEMORY : INPUT_SERIAL;
+    return true;
+}
+
+CNMEAListener* CNMEAIO::set_listener(CNMEAListener* next) {
+    GPS::scoped_critical_section hold(listener_guard->section());
+    CNMEAListener* const previous = listener;
+    listener = next;
+    return previous;
+}
+
+CNMEAListener* CNMEAIO::current_listener() {
+    GPS::scoped_critical_section hold(listener_guard->section());
+    return listener;
+}
+
+DWORD CNMEAIO::read_proc_entry(LPVOID self) {
+    return run_reader(static_cast<CNMEAIO*>(self), L"CNMEAIO: read proc started, thread = %p",
+                      &CNMEAIO::read_proc);
+}
+
+DWORD CNMEAIO::read_file_proc_entry(LPVOID self) {
+    return run_reader(static_cast<CNMEAIO*>(self), L"CNMEAIO: read file proc started, thread = %p",
+                      &CNMEAIO::read_file_proc);
+}
+
+DWORD CNMEAIO::read_memory_proc_entry(LPVOID self) {
+    return run_reader(static_cast<CNMEAIO*>(self),
+                      L"CNMEAIO: read memory proc started, thread = %p",
+                      &CNMEAIO::read_memory_proc);
+}
+
+DWORD CNMEAIO::run_reader(CNMEAIO* self, const wchar_t* started_trace, DWORD (CNMEAIO::*body)()) {
+    trace(started_trace, GPS::current_thread_for_trace());
+    const DWORD code = (self->*body)();
+    // An end caused by destruction is not reported: the destroying thread owns the object.
+    if (code == 0 || self->stop_requested) {
+        return code;
+    }
+    // set_state may destroy the object: from here on only these locals are used. The lock is
+    // shared with the object and outlives it through `guard`.
+    const std::shared_ptr<GPS::listener_lock> guard = self->listener_guard;
+    GPS::scoped_critical_section hold(guard->section());
+    if (self->listener != nullptr) {
+        self->listener->set_state(code == ERROR_HANDLE_EOF ? 1 : 0);
+    }
+    return code;
+}
+
+void CNMEAIO::deliver(const CompleteSentence& sentence) {
+    GPS::scoped_critical_section hold(listener_guard->section());
+    dispatch_sentence(sentence, assembler.framing(), &recorder, parser, listener);
+}
+
+void CNMEAIO::assemble_stream(const char* data, std::size_t size) {
+    const std::uint64_t restarts = assembler.restarts();
+    const std::uint64_t overruns = assembler.overruns();
+    assembler.feed(data, size, [this](const CompleteSentence& sentence) { deliver(sentence); });
+    for (std::uint64_t n = restarts; n != assembler.restarts(); ++n) {
+        trace(L"CNMEAIO::read_proc: new instruction found befor previous ending");
+    }
+    for (std::uint64_t n = overruns; n != assembler.overruns(); ++n) {
+        trace(L"CNMEAIO::read_proc: buffer overrun");
+    }
+}

@@ -1,0 +1,158 @@
+#pragma once
+// CNMEAIO: one NMEA input source and the threads around it. A serial port, a replayed file or
+// a shared-memory producer feeds its reader thread, which assembles sentences, records each one
+// (when recording) and parses it for the listener. A serial source also has a command writer
+// thread that sends receiver commands.
+//
+// Lifetime: every constructor leaves the reader thread suspended; start_input lets it run. The
+// reader reports the end of its input through the listener's set_state, on its own thread, and
+// the listener may destroy the reader right there. Destruction from any other thread stops the
+// reader and waits until its thread has ended: every wait of a reader ends promptly on a stop
+// (the replay pause and the shared-memory waits wait on the stop event, a pending serial read is
+// aborted). Destruction on the reader thread itself stops and joins the writer thread and
+// releases the rest; the reader thread touches nothing of the object after set_state.
+//
+// The listener is replaced with set_listener, from any thread; the reader calls the listener
+// only under a lock that set_listener takes as well, so a listener that has been replaced is
+// never inside a call afterwards.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "nmea/encoder.h"
+#include "nmea/listener.h"
+#include "nmea/parser.h"
+#include "nmeaio/listener_lock.h"
+#include "nmeaio/mapped_ifstream.h"
+#include "nmeaio/mapped_ofstream.h"
+#include "nmeaio/sentence_assembler.h"
+#include "platform/win32.h"
+
+class CReceiverListener;
+
+// Flags of CNMEAIO::input_mode, reported to clients as a 32-bit integer.
+constexpr std::uint32_t INPUT_SERIAL = 1;
+constexpr std::uint32_t INPUT_FILE = 2;
+constexpr std::uint32_t INPUT_RECORDING = 4;
+constexpr std::uint32_t INPUT_MEMORY = 8;
+
+class CNMEAIO {
+  public:
+    static constexpr std::size_t receive_buffer_size = 4096;
+    static constexpr std::size_t output_size = 1024;
+
+    // A serial source over an open, configured port; the object owns the handle.
+    explicit CNMEAIO(HANDLE serial_port);
+    // A replay of the NMEA file at path; opened by start_input. See replay_pace.h for speed.
+    CNMEAIO(const wchar_t* path, bool loop, float speed);
+    // The shared-memory producer with this base name. When one of its objects cannot be opened
+    // (or the name is longer than 47 characters) the object has no reader thread and
+    // start_input fails.
+    explicit CNMEAIO(const wchar_t* memory_name);
+    virtual ~CNMEAIO();
+    CNMEAIO(const CNMEAIO&) = delete;
+    CNMEAIO& operator=(const CNMEAIO&) = delete;
+
+    // Lets the reader run and waits up to timeout_ms for the first decoded sentence. Called
+    // once. On false the owner destroys the object.
+    bool start_input(DWORD timeout_ms);
+    // Writes the queued command bytes through the writer thread (serial sources only).
+    bool flush(DWORD timeout_ms);
+
+    // Recording of the incoming sentences (recording.cpp).
+    bool start_write(const wchar_t* path);
+    bool stop_write();
+
+    // Receiver commands (receiver_commands.cpp); serial sources only, otherwise false / 0.
+    bool restart_receiver(bool cold);
+    std::int32_t get_receiver(CReceiverListener* given);
+    std::int32_t set_receiver(std::int32_t value);
+
+    // Makes next the listener (null for none) and returns the previous one, which is no longer
+    // inside any call when this returns.
+    CNMEAListener* set_listener(CNMEAListener* next);
+    CNMEAListener* current_listener();
+
+    bool is_file_source() const noexcept { return file_path.has_value(); }
+    bool is_memory_source() const noexcept { return data_view != nullptr; }
+    bool is_serial_source() const noexcept { return !is_file_source() && !is_memory_source(); }
+
+    // The serial port; INVALID_HANDLE_VALUE for other sources. The owner may take it back by
+    // reading it and storing INVALID_HANDLE_VALUE before destroying the object, which then
+    // leaves the port open.
+    std::atomic<HANDLE> port;
+    // INPUT_* flags: the source kind once started, plus INPUT_RECORDING while recording.
+    std::atomic<std::uint32_t> input_mode{0};
+
+  private:
+    void init_common();
+    void create_reader_thread(LPTHREAD_START_ROUTINE entry);
+    void create_writer();
+    bool open_memory_source(const std::wstring& name);
+    void release_memory_source() noexcept;
+    void stop_writer() noexcept;
+
+    static DWORD read_proc_entry(LPVOID self);
+    static DWORD read_file_proc_entry(LPVOID self);
+    static DWORD read_memory_proc_entry(LPVOID self);
+    static DWORD write_proc_entry(LPVOID self);
+    static DWORD run_reader(CNMEAIO* self, const wchar_t* started_trace, DWORD (CNMEAIO::*body)());
+
+    DWORD read_proc();
+    DWORD read_file_proc();
+    DWORD read_memory_proc();
+    void write_proc();
+    void process_block();
+
+    // Records and parses one sentence for the listener, under the listener lock.
+    void deliver(const CompleteSentence& sentence);
+    // Feeds bytes in the stream framing, tracing restarts and overruns as the serial and
+    // shared-memory readers report them.
+    void assemble_stream(const char* data, std::size_t size);
+    // Appends an encoded command to output under output_lock when there is room; true when
+    // something was appended.
+    template <class Encode>
+    bool queue_command(Encode&& encode);
+
+    HANDLE reader_thread = nullptr;
+    DWORD reader_thread_id = 0;
+    HANDLE started_event = nullptr;
+    // Set with stop_requested; every wait of a reader thread includes it.
+    HANDLE stop_event = nullptr;
+    std::atomic<bool> stop_requested{false};
+    CNMEAParser parser;
+    // Holds `line`, the sentence being built.
+    CSentenceAssembler assembler;
+
+    HANDLE writer_thread = nullptr;
+    HANDLE flush_request_event = nullptr;
+    HANDLE writer_stop_event = nullptr;
+    HANDLE flushed_event = nullptr;
+    CRITICAL_SECTION output_lock;
+    bool output_lock_initialised = false;
+    CNMEAEncoder encoder;
+    char output[output_size] = {};
+    char* output_end = output;
+    std::atomic<bool> flush_ok{false};
+
+    CNMEAListener* listener = nullptr;
+    std::shared_ptr<GPS::listener_lock> listener_guard;
+    GPS::ofstream recorder;
+
+    std::optional<std::wstring> file_path;
+    GPS::ifstream file;
+    bool loop = false;
+    float speed = 1.0f;
+
+    HANDLE data_ready_event = nullptr;
+    HANDLE data_guard_mutex = nullptr;
+    HANDLE data_ready_map = nullptr;
+    void* data_view = nullptr;
+
+    char receive_buffer[receive_buffer_size] = {};
+    // A snapshot of one shared-memory block's text, NUL-terminated for the trace.
+    char block_text[4084 + 1] = {};
+};

@@ -1,0 +1,101 @@
+// Commands to the receiver of a serial source: restart (SiRF message 101), and the query and
+// change of its proprietary setting (PORZX / PKON1). Replies arrive on the reader thread through
+// a CReceiverListener placed in front of the current listener.
+
+#include <cstdio>
+#include <memory>
+
+#include "nmeaio/nmea_io.h"
+#include "nmeaio/receiver_listener.h"
+#include "nmeaio/scoped_critical_section.h"
+#include "server/trace.h"
+
+namespace {
+
+constexpr DWORD write_timeout_ms = 10000;
+constexpr DWORD reply_timeout_ms = 30000;
+constexpr int sirf_navigation_init = 101;
+constexpr int all_channels = 12;
+constexpr int cold_start = 4;
+constexpr int warm_start = 2;
+
+}  // namespace
+
+template <class Encode>
+bool CNMEAIO::queue_command(Encode&& encode) {
+    GPS::scoped_critical_section hold(output_lock);
+    char* const output_limit = output + output_size;
+    if (output_end >= output_limit) {
+        return false;
+    }
+    const unsigned appended = encode(output_end, static_cast<unsigned>(output_limit - output_end));
+    output_end += appended;
+    return appended != 0;
+}
+
+bool CNMEAIO::restart_receiver(bool cold) {
+    if (!is_serial_source()) {
+        return false;
+    }
+    SiRFParams params;
+    params.s[6] = all_channels;
+    params.s[7] = cold ? cold_start : warm_start;
+    queue_command([&](char* out, unsigned room) {
+        return encoder.encode_sirf(out, room, sirf_navigation_init, params);
+    });
+    return flush(write_timeout_ms);
+}
+
+std::int32_t CNMEAIO::get_receiver(CReceiverListener* given) {
+    if (!is_serial_source()) {
+        return 0;
+    }
+    const HANDLE reply_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (reply_event == nullptr) {
+        return 0;
+    }
+    std::unique_ptr<CReceiverListener> created;
+    CReceiverListener* query = given;
+    if (query == nullptr) {
+        created = std::make_unique<CReceiverListener>(current_listener());
+        query = created.get();
+    }
+    query->reply_event = reply_event;
+    set_listener(query);
+    const bool queued = queue_command([&](char* out, unsigned room) {
+        return encoder.encode_sentence(out, room, "aaGPQ,PORZX");
+    });
+    bool replied = false;
+    if (queued) {
+        flush(write_timeout_ms);
+        replied = WaitForSingleObject(reply_event, reply_timeout_ms) == WAIT_OBJECT_0;
+        if (!replied) {
+            trace(L"CNMEAIO::get_receiver: timed out");
+        }
+    }
+    // Out of the chain first: the fields are read once the reader can no longer write them.
+    set_listener(query->next);
+    query->reply_event = nullptr;
+    CloseHandle(reply_event);
+    return replied ? query->receiver : 0;
+}
+
+std::int32_t CNMEAIO::set_receiver(std::int32_t value) {
+    if (!is_serial_source()) {
+        return 0;
+    }
+    CReceiverListener query(current_listener());
+    const std::int32_t current = get_receiver(&query);
+    if (current == value) {
+        return current;
+    }
+    char payload[256];
+    std::snprintf(payload, sizeof payload, "PKON1,%03d,%d,,,%04d,%c", query.param1, value,
+                  query.param5, query.param6);
+    const bool queued = queue_command(
+        [&](char* out, unsigned room) { return encoder.encode_sentence(out, room, payload); });
+    if (queued) {
+        flush(write_timeout_ms);
+    }
+    return get_receiver(&query);
+}

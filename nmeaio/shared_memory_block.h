@@ -1,0 +1,34 @@
+#pragma once
+// The block a shared-memory producer publishes: at the start of the 4096-byte mapping
+// "<name>_DataReady_map", a uint32 text size and an int64 stamp (little-endian, no padding),
+// then the text. The producer owns the mutex "<name>_DataGuard_mutex" and the auto-reset event
+// "<name>_DataReady_event".
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace GPS::shared_memory_block {
+
+constexpr std::size_t mapping_size = 4096;
+constexpr std::size_t size_offset = 0;
+constexpr std::size_t stamp_offset = 4;
+constexpr std::size_t text_offset = 12;
+constexpr std::size_t max_text = mapping_size - text_offset;  // 4084
+
+// Object names are built in a buffer of 64 wide characters, terminator included; the longest
+// suffix has 16, so a base name may have at most 47.
+constexpr std::size_t name_buffer_size = 64;
+constexpr std::size_t max_base_name = 47;
+
+inline std::wstring map_name(const std::wstring& base) {
+    return base + L"_DataReady_map";
+}
+inline std::wstring mutex_name(const std::wstring& base) {
+    return base + L"_DataGuard_mutex";
+}
+inline std::wstring event_name(const std::wstring& base) {
+    return base + L"_DataReady_event";
+}
+
+}  // namespace GPS::shared_memory_block
