@@ -121,6 +121,7 @@ const char* CSentenceAssembler::continue_sentence(const char* next, const char* 
     if (framing_ == SentenceFraming::File) {
         complete(line_ + write_ - 1, sink);
     } else if (line_[write_ - 2] == '\r') {
+        // The CR is read from the line, since it may have come with an earlier chunk.
         complete(line_ + write_ - 2, sink);
     } else if (write_ == line_size) {
         drop_overrun();
