@@ -1,5 +1,6 @@
 #include "tools/tarnwick-sim/scenario.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tarnwick::sim {
@@ -26,8 +27,13 @@ Scenario::Scenario(const ScenarioOptions& options)
       sky_(options.seed ^ 0x5a7e111e5ULL, options.max_in_view) {}
 
 bool Scenario::shaded(std::int64_t elapsed) const noexcept {
-    return elapsed >= options_.outage_start &&
-           elapsed < static_cast<std::int64_t>(options_.outage_start) + options_.outage_length;
+    return elapsed < searching_until_ ||
+           (elapsed >= options_.outage_start &&
+            elapsed < static_cast<std::int64_t>(options_.outage_start) + options_.outage_length);
+}
+
+void Scenario::lose_fix_for(int epochs) noexcept {
+    searching_until_ = std::max(searching_until_, elapsed_ + epochs);
 }
 
 Epoch Scenario::next_epoch() {

@@ -27,6 +27,9 @@ class Scenario {
 
     // The next epoch; the first one is at the start time.
     Epoch next_epoch();
+    // The receiver has restarted: the next `epochs` epochs have no fix, as it searches the sky
+    // again (an outage already running is not shortened).
+    void lose_fix_for(int epochs) noexcept;
 
   private:
     bool shaded(std::int64_t elapsed) const noexcept;
@@ -34,7 +37,8 @@ class Scenario {
     ScenarioOptions options_;
     VehicleTrack track_;
     SatelliteSky sky_;
-    std::int64_t elapsed_ = 0;  // seconds since the start
+    std::int64_t elapsed_ = 0;          // seconds since the start
+    std::int64_t searching_until_ = 0;  // no fix before this second (after a restart)
 };
 
 // The calendar date and time of a count of seconds since 1970-01-01 UTC.

@@ -1,0 +1,92 @@
+#include "tools/tarnwick-sim/memory_producer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "platform/wide_string.h"
+
+namespace tarnwick::sim {
+namespace {
+
+constexpr DWORD guard_timeout_ms = 5000;
+
+[[noreturn]] void fail(const std::wstring& object) {
+    throw std::runtime_error("cannot create " + platform::to_utf8(object) + " (error " +
+                             std::to_string(GetLastError()) + ")");
+}
+
+template <typename Integer>
+void store_little_endian(unsigned char* at, Integer value) {
+    for (std::size_t i = 0; i < sizeof value; ++i) {
+        at[i] = static_cast<unsigned char>(static_cast<std::uint64_t>(value) >> (8 * i));
+    }
+}
+
+}  // namespace
+
+MemoryProducer::MemoryProducer(const std::wstring& name) {
+    if (name.empty() || name.size() > max_name_length) {
+        throw std::runtime_error("a producer name has 1 to 47 characters");
+    }
+    const std::wstring map_name = name + L"_DataReady_map";
+    const std::wstring mutex_name = name + L"_DataGuard_mutex";
+    const std::wstring event_name = name + L"_DataReady_event";
+    try {
+        mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      static_cast<DWORD>(mapping_size), map_name.c_str());
+        if (mapping_ == nullptr) {
+            fail(map_name);
+        }
+        view_ = MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0);
+        if (view_ == nullptr) {
+            fail(map_name);
+        }
+        mutex_ = CreateMutexW(nullptr, FALSE, mutex_name.c_str());
+        if (mutex_ == nullptr) {
+            fail(mutex_name);
+        }
+        event_ = CreateEventW(nullptr, FALSE, FALSE, event_name.c_str());
+        if (event_ == nullptr) {
+            fail(event_name);
+        }
+    } catch (...) {
+        release();
+        throw;
+    }
+}
+
+MemoryProducer::~MemoryProducer() {
+    release();
+}
+
+void MemoryProducer::release() noexcept {
+    if (view_ != nullptr) {
+        UnmapViewOfFile(view_);
+        view_ = nullptr;
+    }
+    for (HANDLE* handle : {&event_, &mutex_, &mapping_}) {
+        if (*handle != nullptr) {
+            CloseHandle(*handle);
+            *handle = nullptr;
+        }
+    }
+}
+
+bool MemoryProducer::publish(std::string_view text, std::int64_t stamp) {
+    const DWORD waited = WaitForSingleObject(mutex_, guard_timeout_ms);
+    // An abandoned mutex is ours now: its owner died, the block is ours to rewrite.
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        return false;
+    }
+    const std::size_t size = std::min(text.size(), max_text);
+    auto* block = static_cast<unsigned char*>(view_);
+    store_little_endian(block, static_cast<std::uint32_t>(size));
+    store_little_endian(block + 4, stamp);
+    std::memcpy(block + header_size, text.data(), size);
+    ReleaseMutex(mutex_);
+    SetEvent(event_);
+    return true;
+}
+
+}  // namespace tarnwick::sim
