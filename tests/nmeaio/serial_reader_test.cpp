@@ -1,0 +1,166 @@
+// The serial reader over a pseudo-terminal: the start handshake, sentences split across reads,
+// the end of the input (silence, a vanished device), commands written through the writer
+// thread, and destruction from the test thread and from the reader's own thread.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <memory>
+#include <thread>
+
+#include "nmeaio/nmea_io.h"
+#include "tests/nmea/nmea_test_support.h"
+#include "tests/nmeaio/reader_test_support.h"
+
+namespace tarnwick::test {
+namespace {
+
+constexpr int rmc = 4;
+
+TEST_F(SerialReaderTest, StartSucceedsOnTheFirstDecodedSentenceAfterGarbage) {
+    CNMEAIO io(open_port());
+    pty_.send("\x01\xfe garbage $GPXXX,1,2*00\r\n" + sample_epoch());
+    CollectingListener listener;
+    ASSERT_TRUE(io.start_input(5000));
+    EXPECT_EQ(io.input_mode, INPUT_SERIAL);
+
+    io.set_listener(&listener);
+    pty_.send(sample_epoch());
+    ASSERT_TRUE(listener.wait_for_records(3));
+    EXPECT_EQ(listener.deliveries()[0].id, rmc);
+    EXPECT_TRUE(listener.states().empty());
+}
+
+TEST_F(SerialReaderTest, StartTimesOutWhenNothingDecodes) {
+    // What a receiver heard at the wrong speed looks like: bytes, '$' among them, no sentence.
+    CNMEAIO io(open_port());
+    pty_.send("\xe6\x18$\x98\x86\r\n\xf8$GPRMC,1,2*FF\r\n" + std::string(300, '\x80'));
+    const auto start = Clock::now();
+    EXPECT_FALSE(io.start_input(1500));
+    EXPECT_GE(elapsed_ms(start), 1400);
+    EXPECT_EQ(io.input_mode, 0u);
+}
+
+TEST_F(SerialReaderTest, SentenceSplitAcrossReadsIsDecodedOnce) {
+    CNMEAIO io(open_port());
+    pty_.send(sample_epoch());
+    ASSERT_TRUE(io.start_input(5000));
+    CollectingListener listener;
+    io.set_listener(&listener);
+
+    const std::string rmc_sentence =
+        sentence("GPRMC,093001.00,A,4530.10200,N,07334.03800,W,0.000,62.00,140326,14.2,W,A");
+    // The pauses outlast the port's 20 ms interval time-out, so each piece is a read of its own.
+    for (const std::string& piece : {rmc_sentence.substr(0, 20), rmc_sentence.substr(20, 40),
+                                     rmc_sentence.substr(60, rmc_sentence.size() - 61),
+                                     rmc_sentence.substr(rmc_sentence.size() - 1)}) {
+        pty_.send(piece);
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(listener.wait_for_records(1));
+    std::this_thread::sleep_for(200ms);
+    ASSERT_EQ(listener.deliveries().size(), 1u);
+    EXPECT_EQ(listener.deliveries()[0].id, rmc);
+}
+
+TEST_F(SerialReaderTest, TwentyFiveSecondsOfSilenceEndTheInputOnce) {
+    CNMEAIO io(open_port());
+    pty_.send(sample_epoch());
+    ASSERT_TRUE(io.start_input(5000));
+    CollectingListener listener;
+    io.set_listener(&listener);
+    const auto silent_since = Clock::now();
+
+    ASSERT_TRUE(listener.wait_for_state(40s));
+    EXPECT_GE(elapsed_ms(silent_since), 24'900);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(listener.states(), std::vector<int>{0});
+}
+
+TEST_F(SerialReaderTest, DestructionEndsAPendingReadPromptly) {
+    auto io = std::make_unique<CNMEAIO>(open_port());
+    pty_.send(sample_epoch());
+    ASSERT_TRUE(io->start_input(5000));
+    CollectingListener listener;
+    io->set_listener(&listener);
+    std::this_thread::sleep_for(200ms);  // the reader now waits in a 3-s read
+
+    const auto start = Clock::now();
+    io.reset();
+    EXPECT_LT(elapsed_ms(start), 1000);
+    EXPECT_TRUE(listener.states().empty()) << "a destroyed reader reports no end";
+}
+
+TEST_F(SerialReaderTest, DestroyingAReaderThatNeverStartedReadsNothing) {
+    const HANDLE port = open_port();
+    pty_.send(sample_epoch());
+    const auto start = Clock::now();
+    {
+        CNMEAIO io(port);
+        io.port = INVALID_HANDLE_VALUE;
+    }
+    EXPECT_LT(elapsed_ms(start), 1000);
+    // The bytes are still there for the next reader of the port.
+    CNMEAIO io(port);
+    EXPECT_TRUE(io.start_input(5000));
+}
+
+TEST_F(SerialReaderTest, TakenBackPortStaysOpenAfterDestruction) {
+    auto io = std::make_unique<CNMEAIO>(open_port());
+    pty_.send(sample_epoch());
+    ASSERT_TRUE(io->start_input(5000));
+    const HANDLE port = io->port;
+    io->port = INVALID_HANDLE_VALUE;
+    io.reset();
+
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    EXPECT_TRUE(GetCommState(port, &dcb)) << "the port was closed";
+    EXPECT_TRUE(CloseHandle(port));
+}
+
+// Deletes the reader it listens to when the input ends, as the data server does.
+class DeletingListener final : public CNMEAListener {
+  public:
+    void on_message(int, CNMEARecord*) override {}
+    void set_state(int state) override {
+        reader.reset();
+        ended.set_value(state);
+    }
+    std::unique_ptr<CNMEAIO> reader;
+    std::promise<int> ended;
+};
+
+TEST_F(SerialReaderTest, ListenerMayDestroyTheReaderWhenTheDeviceVanishes) {
+    DeletingListener listener;
+    listener.reader = std::make_unique<CNMEAIO>(open_port());
+    pty_.send(sample_epoch());
+    ASSERT_TRUE(listener.reader->start_input(5000));
+    ASSERT_TRUE(listener.reader->start_write(path("recorded.nmea").wstring().c_str()));
+    pty_.send(sample_epoch());
+    std::this_thread::sleep_for(200ms);
+    listener.reader->set_listener(&listener);
+    auto ended = listener.ended.get_future();
+
+    pty_.close_master();
+    ASSERT_EQ(ended.wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(ended.get(), 0);
+    // Destroying the reader closed its recording with what it had buffered.
+    EXPECT_NE(read_file(path("recorded.nmea")).find("$GPRMC"), std::string::npos);
+}
+
+TEST_F(SerialReaderTest, RestartCommandsReachThePort) {
+    CNMEAIO io(open_port());
+    pty_.send(sample_epoch());
+    ASSERT_TRUE(io.start_input(5000));
+
+    EXPECT_TRUE(io.restart_receiver(true));
+    EXPECT_EQ(receive_until("\r\n"), "$PSRF101,0,0,0,0,0,0,12,4*10\r\n");
+    EXPECT_TRUE(io.restart_receiver(false));
+    EXPECT_EQ(receive_until("\r\n"), "$PSRF101,0,0,0,0,0,0,12,2*16\r\n");
+    EXPECT_TRUE(io.flush(1000)) << "nothing waiting is a successful pass";
+}
+
+}  // namespace
+}  // namespace tarnwick::test
