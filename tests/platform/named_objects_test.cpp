@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <filesystem>
+#include <random>
+#include <thread>
 
 #include "platform/namespace.h"
 #include "platform/win32.h"
@@ -145,6 +149,29 @@ TEST_F(NamedObjects, OpenFailsForUnknownNamesAndCreateKeepsTheFirstKind) {
     EXPECT_EQ(WaitForSingleObject(opened, 0), WAIT_OBJECT_0) << "still the creator's manual reset";
     CloseHandle(opened);
     CloseHandle(manual);
+}
+
+TEST_F(NamedObjects, ProcessesKilledAtRandomMomentsNeverLeaveTheNamespaceStuck) {
+    std::mt19937 random(2024);
+    std::uniform_int_distribution<int> pause_us(0, 3000);
+    for (int round = 0; round < 30; ++round) {
+        {
+            ChildProcess first({"churn"});
+            ChildProcess second({"churn"});
+            ASSERT_EQ(first.read_line(), "ready");
+            ASSERT_EQ(second.read_line(), "ready");
+            usleep(static_cast<useconds_t>(pause_us(random)));
+        }  // both killed, wherever they were
+        HANDLE start = CreateEventW(nullptr, TRUE, FALSE, L"TARNWICK_START");
+        ASSERT_NE(start, nullptr);
+        EXPECT_EQ(GetLastError(), ERROR_SUCCESS) << "round " << round << ": a fresh start event";
+        EXPECT_EQ(WaitForSingleObject(start, 0), WAIT_TIMEOUT);
+        HANDLE guard = CreateMutexW(nullptr, FALSE, L"GPS::EXCHANGEGAURD::in");
+        EXPECT_EQ(WaitForSingleObject(guard, 2000), WAIT_OBJECT_0) << "round " << round;
+        ReleaseMutex(guard);
+        CloseHandle(guard);
+        CloseHandle(start);
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 //   hold-mapping NAME TEXT   create a 4096-byte mapping, write TEXT, print "ready", sleep
 //   registry-writer          rewrite the registry value "blob" with two alternating contents
 //   port-map-writer          rebind COM7: alternately to two device paths
+//   churn                    create, use and close the service's objects in a loop
 // Results are printed as decimal numbers, one per line.
 
 #include <cstdio>
@@ -147,6 +148,35 @@ int port_map_writer() {
     }
 }
 
+int churn() {
+    for (unsigned long round = 0;; ++round) {
+        HANDLE start = CreateEventW(nullptr, TRUE, FALSE, L"TARNWICK_START");
+        HANDLE guard = CreateMutexW(nullptr, FALSE, L"GPS::EXCHANGEGAURD::in");
+        HANDLE channel = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 32768,
+                                            L"GPS::EXCHANGE::in");
+        if (start == nullptr || guard == nullptr || channel == nullptr) {
+            return 2;
+        }
+        DWORD taken = WaitForSingleObject(guard, INFINITE);
+        if (taken != WAIT_OBJECT_0 && taken != WAIT_ABANDONED) {
+            return 3;
+        }
+        void* view = MapViewOfFile(channel, FILE_MAP_WRITE, 0, 0, 0);
+        if (view != nullptr) {
+            static_cast<unsigned char*>(view)[round % 32768] = 1;
+            UnmapViewOfFile(view);
+        }
+        SetEvent(start);
+        ReleaseMutex(guard);
+        CloseHandle(channel);
+        CloseHandle(guard);
+        CloseHandle(start);
+        if (round == 0) {
+            say("ready");
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -177,6 +207,9 @@ int main(int argc, char** argv) {
     }
     if (command == "port-map-writer") {
         return port_map_writer();
+    }
+    if (command == "churn") {
+        return churn();
     }
     std::fprintf(stderr, "usage: see the comment at the top of platform_helper.cpp\n");
     return 64;
