@@ -156,6 +156,14 @@ TEST_F(DecodeTest, UnreadableInputIsOneLineOnStderrAndExitTwo) {
     }
 }
 
+TEST_F(DecodeTest, OutputThatCannotBeWrittenIsAnError) {
+    const auto input = write_input("in.nmea", sentences);
+    const ToolRun run = run_tool(built_program("tools/tarnwick/tarnwick"),
+                                 {"decode", input.string()}, {}, "/dev/full");
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
+}
+
 TEST_F(DecodeTest, MalformedCommandLineIsRefused) {
     EXPECT_EQ(decode({"--format", "xml"}).exit_code, 2);
     EXPECT_EQ(decode({"--framing", "tcp"}).exit_code, 2);

@@ -24,14 +24,14 @@ std::filesystem::path built_program(const std::string& relative) {
 }
 
 ToolRun run_tool(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                 const std::filesystem::path& input) {
+                 const std::filesystem::path& input, const std::filesystem::path& output) {
     TempDir streams;
     std::string command = quoted(program.string());
     for (const std::string& argument : arguments) {
         command += " " + quoted(argument);
     }
     command += " <" + quoted(input.empty() ? "/dev/null" : input.string());
-    command += " >" + quoted((streams.path() / "out").string());
+    command += " >" + quoted((output.empty() ? streams.path() / "out" : output).string());
     command += " 2>" + quoted((streams.path() / "err").string());
     const int status = std::system(command.c_str());
     ToolRun run;

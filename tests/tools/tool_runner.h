@@ -17,8 +17,8 @@ struct ToolRun {
 std::filesystem::path built_program(const std::string& relative);
 
 // Runs program with the arguments (each passed as one word) and, when given, a file on its
-// standard input.
+// standard input and another one for its standard output (then ToolRun::out stays empty).
 ToolRun run_tool(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                 const std::filesystem::path& input = {});
+                 const std::filesystem::path& input = {}, const std::filesystem::path& output = {});
 
 }  // namespace tarnwick::test

@@ -104,10 +104,15 @@ int decode(const DecodeOptions& options) {
         return report_unreadable();
     }
     printer.flush();
-    std::fflush(stdout);
     statistics.count_dropped(assembler->overruns(), assembler->restarts());
     if (options.stats) {
         statistics.print(stderr);
+    }
+    // Records that never reached their reader must not pass for a complete decode.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "tarnwick decode: cannot write the records: %s\n",
+                     std::strerror(errno));
+        return 1;
     }
     return 0;
 }
