@@ -123,7 +123,8 @@ std::unique_ptr<NamedObjectFile> NamedObjectFile::acquire(
     }
     std::unique_ptr<NamedObjectFile> file(new NamedObjectFile(path, fd, created, size));
     if (map_whole) {
-        if (size == 0) {
+        // A holder that left a file shorter than the object would make every access fault.
+        if (size == 0 || size < create_size) {
             return fail(ERROR_INVALID_HANDLE, nullptr);
         }
         void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);

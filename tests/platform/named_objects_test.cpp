@@ -1,7 +1,9 @@
 // Named events and mutexes across real processes: wake-ups, abandonment, existence that
 // follows live holders, namespaces and permissions.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <unistd.h>
@@ -18,6 +20,7 @@
 namespace {
 
 using tarnwick::test::ChildProcess;
+using tarnwick::test::write_file;
 
 class NamedObjects : public tarnwick::test::PrivateNamespace {};
 
@@ -149,6 +152,21 @@ TEST_F(NamedObjects, OpenFailsForUnknownNamesAndCreateKeepsTheFirstKind) {
     EXPECT_EQ(WaitForSingleObject(opened, 0), WAIT_OBJECT_0) << "still the creator's manual reset";
     CloseHandle(opened);
     CloseHandle(manual);
+}
+
+TEST_F(NamedObjects, ATruncatedObjectFileOfALiveHolderIsRefused) {
+    auto objects = home() / "objects";
+    std::filesystem::create_directories(objects);
+    write_file(objects / "short.event", "abc");
+    int held = open((objects / "short.event").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_SH), 0);  // some live process holds it
+    EXPECT_EQ(CreateEventW(nullptr, TRUE, FALSE, L"short"), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    close(held);
+    HANDLE fresh = CreateEventW(nullptr, TRUE, FALSE, L"short");
+    EXPECT_NE(fresh, nullptr) << "without a holder it is made afresh";
+    CloseHandle(fresh);
 }
 
 TEST_F(NamedObjects, ProcessesKilledAtRandomMomentsNeverLeaveTheNamespaceStuck) {
