@@ -6,7 +6,7 @@ namespace tarnwick::test {
 
 void DecodedStream::feed(std::string_view bytes) {
     assembler_.feed(bytes.data(), bytes.size(), [this](const CompleteSentence& sentence) {
-        parser_.parse(sentence.text, sentence.parse_end, this);
+        parser_.parse(sentence.text, sentence.parse_end, &tally_);
     });
 }
 
@@ -14,7 +14,7 @@ int DecodedStream::total() const {
     return std::accumulate(std::begin(counts_), std::end(counts_), 0);
 }
 
-void DecodedStream::on_message(int id, CNMEARecord* record) {
+void DecodedStream::take(int id, CNMEARecord* record) {
     if (id < 0 || id > static_cast<int>(NMEAMessageId::None)) {
         return;
     }

@@ -12,7 +12,7 @@
 
 namespace tarnwick::test {
 
-class DecodedStream : private CNMEAListener {
+class DecodedStream {
   public:
     void feed(std::string_view bytes);
 
@@ -25,8 +25,18 @@ class DecodedStream : private CNMEAListener {
     const std::vector<CPORZXRecord>& porzx() const { return porzx_; }
 
   private:
-    void on_message(int id, CNMEARecord* record) override;
-    void set_state(int) override {}
+    class Tally final : public CNMEAListener {
+      public:
+        explicit Tally(DecodedStream& owner) : owner_(owner) {}
+        void on_message(int id, CNMEARecord* record) override { owner_.take(id, record); }
+        void set_state(int) override {}
+
+      private:
+        DecodedStream& owner_;
+    };
+    void take(int id, CNMEARecord* record);
+
+    Tally tally_{*this};
 
     CSentenceAssembler assembler_{SentenceFraming::Stream};
     CNMEAParser parser_;

@@ -42,7 +42,8 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
         argv.push_back(word.data());
     }
     argv.push_back(nullptr);
-    const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned =
+        posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     close(err[1]);
