@@ -56,13 +56,16 @@ void make_raw(int fd) {
 }  // namespace
 
 SerialPort::SerialPort(int fd, bool writable, std::wstring name)
-    : File(fd, writable, std::move(name)), wake_fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    : File(fd, writable, std::move(name)),
+      wake_fds_{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK), eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)} {
     make_raw(fd);
 }
 
 SerialPort::~SerialPort() {
-    if (wake_fd_ >= 0) {
-        close(wake_fd_);
+    for (int wake_fd : wake_fds_) {
+        if (wake_fd >= 0) {
+            close(wake_fd);
+        }
     }
 }
 
@@ -72,20 +75,44 @@ void SerialPort::closing() {
 }
 
 void SerialPort::abort(Direction direction) {
-    (direction == Direction::in ? read_aborts_ : write_aborts_)
-        .fetch_add(1, std::memory_order_acq_rel);
+    if (direction == Direction::in) {
+        read_abort_pending_.store(true, std::memory_order_release);
+    } else {
+        write_aborts_.fetch_add(1, std::memory_order_acq_rel);
+    }
+    int wake_fd = wake_fds_[static_cast<int>(direction)];
     std::uint64_t one = 1;
-    if (wake_fd_ >= 0) {
-        ssize_t ignored = ::write(wake_fd_, &one, sizeof one);
+    if (wake_fd >= 0) {
+        ssize_t ignored = ::write(wake_fd, &one, sizeof one);
         (void)ignored;
     }
 }
 
+void SerialPort::drain_wake(Direction direction) {
+    int wake_fd = wake_fds_[static_cast<int>(direction)];
+    std::uint64_t count;
+    if (wake_fd >= 0) {
+        ssize_t ignored = ::read(wake_fd, &count, sizeof count);
+        (void)ignored;
+    }
+}
+
+bool SerialPort::aborted(Direction direction, std::uint32_t write_generation) {
+    if (direction == Direction::in) {
+        if (read_abort_pending_.exchange(false, std::memory_order_acq_rel)) {
+            drain_wake(direction);
+            return true;
+        }
+        return false;
+    }
+    return write_aborts_.load(std::memory_order_acquire) != write_generation;
+}
+
 SerialPort::Readiness SerialPort::await(Direction direction, std::int64_t deadline_ns,
-                                        std::uint32_t abort_generation) {
-    auto& aborts = direction == Direction::in ? read_aborts_ : write_aborts_;
+                                        std::uint32_t write_generation) {
+    int wake_fd = wake_fds_[static_cast<int>(direction)];
     for (;;) {
-        if (aborts.load(std::memory_order_acquire) != abort_generation) {
+        if (aborted(direction, write_generation)) {
             return Readiness::expired;
         }
         timespec left{};
@@ -99,9 +126,9 @@ SerialPort::Readiness SerialPort::await(Direction direction, std::int64_t deadli
         }
         pollfd entries[2] = {
             {fd(), static_cast<short>(direction == Direction::in ? POLLIN : POLLOUT), 0},
-            {wake_fd_, POLLIN, 0}};
+            {wake_fd, POLLIN, 0}};
         int ready =
-            ppoll(entries, wake_fd_ >= 0 ? 2 : 1, deadline_ns >= 0 ? &left : nullptr, nullptr);
+            ppoll(entries, wake_fd >= 0 ? 2 : 1, deadline_ns >= 0 ? &left : nullptr, nullptr);
         if (ready < 0 && errno != EINTR) {
             return Readiness::hung_up;
         }
@@ -109,12 +136,11 @@ SerialPort::Readiness SerialPort::await(Direction direction, std::int64_t deadli
             bool gone = (entries[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
             return gone ? Readiness::hung_up : Readiness::ready;
         }
-        if (ready > 0 && (entries[1].revents & POLLIN) != 0 &&
-            aborts.load(std::memory_order_acquire) == abort_generation) {
-            // A wake-up meant for an earlier call (or the other direction): consume and go on.
-            std::uint64_t count;
-            ssize_t ignored = ::read(wake_fd_, &count, sizeof count);
-            (void)ignored;
+        if (ready > 0 && (entries[1].revents & POLLIN) != 0) {
+            if (aborted(direction, write_generation)) {
+                return Readiness::expired;
+            }
+            drain_wake(direction);  // left over from an abort meant for an earlier call
         }
     }
 }
@@ -122,7 +148,9 @@ SerialPort::Readiness SerialPort::await(Direction direction, std::int64_t deadli
 bool SerialPort::read(void* buffer, DWORD size, DWORD& done) {
     done = 0;
     COMMTIMEOUTS limits = timeouts();
-    std::uint32_t abort_generation = read_aborts_.load(std::memory_order_acquire);
+    if (aborted(Direction::in, 0)) {
+        return true;  // an abort that arrived between two reads ends this one
+    }
     std::int64_t start = monotonic_now_ns();
     bool return_at_once = limits.ReadIntervalTimeout == kMaxDword &&
                           limits.ReadTotalTimeoutMultiplier == 0 &&
@@ -171,7 +199,7 @@ bool SerialPort::read(void* buffer, DWORD size, DWORD& done) {
             deadline = earliest(
                 deadline, last_byte + std::int64_t{limits.ReadIntervalTimeout} * kMillisecond);
         }
-        Readiness readiness = await(Direction::in, deadline, abort_generation);
+        Readiness readiness = await(Direction::in, deadline, 0);
         if (readiness == Readiness::expired) {
             return true;  // time-out or abort: success with what has arrived
         }
@@ -184,7 +212,7 @@ bool SerialPort::read(void* buffer, DWORD size, DWORD& done) {
 bool SerialPort::write(const void* buffer, DWORD size, DWORD& done) {
     done = 0;
     COMMTIMEOUTS limits = timeouts();
-    std::uint32_t abort_generation = write_aborts_.load(std::memory_order_acquire);
+    std::uint32_t write_generation = write_aborts_.load(std::memory_order_acquire);
     std::int64_t deadline = kNoDeadline;
     if (limits.WriteTotalTimeoutMultiplier != 0 || limits.WriteTotalTimeoutConstant != 0) {
         std::int64_t total_ms = std::int64_t{limits.WriteTotalTimeoutMultiplier} * size +
@@ -204,7 +232,7 @@ bool SerialPort::write(const void* buffer, DWORD size, DWORD& done) {
         if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             return done > 0 ? true : fail(error_for_failed_io(errno), false);
         }
-        Readiness readiness = await(Direction::out, deadline, abort_generation);
+        Readiness readiness = await(Direction::out, deadline, write_generation);
         if (readiness == Readiness::expired) {
             return true;  // time-out: success with the bytes written so far, as on Windows
         }

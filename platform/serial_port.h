@@ -26,17 +26,23 @@ class SerialPort final : public File {
     bool purge(DWORD flags);
 
   private:
-    enum class Direction { in, out };
+    enum class Direction { in = 0, out = 1 };
     enum class Readiness { ready, hung_up, expired };
     // Sleeps until the line is ready in `direction`, an abort arrives or `deadline_ns`
     // (monotonic; negative: none) passes; an abort counts as expired.
-    Readiness await(Direction direction, std::int64_t deadline_ns, std::uint32_t abort_generation);
+    Readiness await(Direction direction, std::int64_t deadline_ns, std::uint32_t write_generation);
+    bool aborted(Direction direction, std::uint32_t write_generation);
     void abort(Direction direction);
+    void drain_wake(Direction direction);
 
     mutable std::mutex settings_mutex_;
     COMMTIMEOUTS timeouts_{};
-    int wake_fd_;  // an eventfd: written to interrupt sleeping reads and writes
-    std::atomic<std::uint32_t> read_aborts_{0};
+    // Per direction an eventfd, written to interrupt a sleeping read or write.
+    int wake_fds_[2];
+    // An aborted read ends the read in progress or, when none is, the next one: a reader
+    // thread between two reads must not miss the abort that is meant to stop it.
+    std::atomic<bool> read_abort_pending_{false};
+    // An aborted write ends only writes in progress (a later command must not be cut short).
     std::atomic<std::uint32_t> write_aborts_{0};
 };
 

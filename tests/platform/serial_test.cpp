@@ -258,6 +258,22 @@ TEST_F(SerialPorts, PurgeDiscardsInputAndAbortsAPendingRead) {
     EXPECT_FALSE(PurgeComm(port_, 0x100));
 }
 
+TEST_F(SerialPorts, AReadAbortBetweenReadsEndsTheNextReadOnly) {
+    open_port();
+    set_timeouts({0, 0, 10000, 0, 0});
+    ASSERT_TRUE(PurgeComm(port_, PURGE_RXABORT));  // a reader thread about to read must stop
+    char buffer[8];
+    DWORD got = 99;
+    auto start = Clock::now();
+    EXPECT_TRUE(ReadFile(port_, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_EQ(got, 0u);
+    EXPECT_LT(elapsed_ms(start), 1000);
+    set_timeouts({0, 0, 100, 0, 0});
+    start = Clock::now();
+    EXPECT_TRUE(ReadFile(port_, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_GE(elapsed_ms(start), 98) << "the abort was used up";
+}
+
 TEST_F(SerialPorts, GetCommStateSeamFailsTheNextCallsOnly) {
     open_port();
     tarnwick::platform::testing::fail_get_comm_state(L"COM5", 2, ERROR_NOT_READY);
