@@ -47,6 +47,7 @@ void CNMEAIO::init_common() {
     listener_guard = GPS::listener_lock::create();
     started_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    listener_changed = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 }
 
 void CNMEAIO::create_reader_thread(LPTHREAD_START_ROUTINE entry) {
@@ -80,20 +81,22 @@ CNMEAIO::~CNMEAIO() {
     close_if_set(reader_thread);
     close_if_set(started_event);
     close_if_set(stop_event);
+    close_if_set(listener_changed);
     release_memory_source();
     file.close();
     recorder.close();
 }
 
 bool CNMEAIO::start_input(DWORD timeout_ms) {
-    if (reader_thread == nullptr || started_event == nullptr) {
+    if (reader_thread == nullptr || started_event == nullptr || stop_event == nullptr ||
+        listener_changed == nullptr) {
         return false;
     }
     if (is_file_source() && !file.open(file_path->c_str())) {
         return false;
     }
     CStartListener start_listener(started_event);
-    CNMEAListener* const previous = set_listener(&start_listener);
+    CNMEAListener* const previous = interpose(&start_listener);
     ResumeThread(reader_thread);
     // A reader that ends before its first sentence (a replay without one) fails the start at
     // once instead of after the whole time-out.
@@ -111,6 +114,16 @@ CNMEAListener* CNMEAIO::set_listener(CNMEAListener* next) {
     GPS::scoped_critical_section hold(listener_guard->section());
     CNMEAListener* const previous = listener;
     listener = next;
+    own_listener = nullptr;
+    EventModify(listener_changed, EVENT_SET);
+    return previous;
+}
+
+CNMEAListener* CNMEAIO::interpose(CNMEAListener* own) {
+    GPS::scoped_critical_section hold(listener_guard->section());
+    CNMEAListener* const previous = listener;
+    listener = own;
+    own_listener = own;
     return previous;
 }
 
@@ -139,17 +152,33 @@ DWORD CNMEAIO::run_reader(CNMEAIO* self, const wchar_t* started_trace, DWORD (CN
     trace(started_trace, GPS::current_thread_for_trace());
     const DWORD code = (self->*body)();
     // An end caused by destruction is not reported: the destroying thread owns the object.
-    if (code == 0 || self->stop_requested) {
-        return code;
-    }
-    // set_state may destroy the object: from here on only these locals are used. The lock is
-    // shared with the object and outlives it through `guard`.
-    const std::shared_ptr<GPS::listener_lock> guard = self->listener_guard;
-    GPS::scoped_critical_section hold(guard->section());
-    if (self->listener != nullptr) {
-        self->listener->set_state(code == ERROR_HANDLE_EOF ? 1 : 0);
+    if (code != 0 && !self->stop_requested) {
+        report_end(self, code);
     }
     return code;
+}
+
+void CNMEAIO::report_end(CNMEAIO* self, DWORD code) {
+    const int state = code == ERROR_HANDLE_EOF ? 1 : 0;
+    // set_state may destroy the object: the lock it is called under is shared with the object
+    // and outlives it through `guard`, and nothing of the object is used after the call. The
+    // handles stay valid while waiting: a destruction on another thread sets stop_event and
+    // waits for this thread before closing them.
+    const std::shared_ptr<GPS::listener_lock> guard = self->listener_guard;
+    const HANDLE wake[] = {self->stop_event, self->listener_changed};
+    for (;;) {
+        {
+            GPS::scoped_critical_section hold(guard->section());
+            CNMEAListener* const owner_listener = self->listener;
+            if (owner_listener != nullptr && owner_listener != self->own_listener) {
+                owner_listener->set_state(state);
+                return;
+            }
+        }
+        if (WaitForMultipleObjects(2, wake, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
+            return;
+        }
+    }
 }
 
 void CNMEAIO::deliver(const CompleteSentence& sentence) {

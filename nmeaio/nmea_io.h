@@ -15,6 +15,11 @@
 // The listener is replaced with set_listener, from any thread; the reader calls the listener
 // only under a lock that set_listener takes as well, so a listener that has been replaced is
 // never inside a call afterwards.
+//
+// An end of the input is never lost: when it comes while nobody but the reader's own start or
+// query listener listens (during start_input, a receiver query, or before the owner installed
+// its listener), the reader thread holds it and reports it to the next listener installed. A
+// destruction discards it.
 
 #include <atomic>
 #include <cstdint>
@@ -88,6 +93,11 @@ class CNMEAIO {
     std::atomic<std::uint32_t> input_mode{0};
 
   private:
+    // Installs one of the reader's own listeners (start, receiver query), which stand in front
+    // of the owner's and never receive the end of the input. Returns the previous listener.
+    CNMEAListener* interpose(CNMEAListener* own);
+    // Reports a non-zero end code to the owner's listener, waiting for one if needed.
+    static void report_end(CNMEAIO* self, DWORD code);
     void init_common();
     void create_reader_thread(LPTHREAD_START_ROUTINE entry);
     void create_writer();
@@ -139,6 +149,9 @@ class CNMEAIO {
     std::atomic<bool> flush_ok{false};
 
     CNMEAListener* listener = nullptr;
+    CNMEAListener* own_listener = nullptr;
+    // Auto-reset; set by every listener change, for a reader that holds an unreported end.
+    HANDLE listener_changed = nullptr;
     std::shared_ptr<GPS::listener_lock> listener_guard;
     GPS::ofstream recorder;
 

@@ -61,7 +61,7 @@ std::int32_t CNMEAIO::get_receiver(CReceiverListener* given) {
         query = created.get();
     }
     query->reply_event = reply_event;
-    set_listener(query);
+    interpose(query);
     const bool queued = queue_command([&](char* out, unsigned room) {
         return encoder.encode_sentence(out, room, "aaGPQ,PORZX");
     });
