@@ -27,7 +27,8 @@ class exchange_buffer {
     // when another process created it first, adopting the creator's capacity. False when the name
     // is too long, the capacity cannot hold the header, the channel's stored capacity does not
     // fit its shared memory, or a kernel object cannot be created. A failed open keeps what it
-    // obtained for the destructor; the channel then refuses every read and write.
+    // obtained for the destructor; the channel then refuses every read and write. An object
+    // opens once: a second call fails.
     bool open(const wchar_t* name, int element_size, int count);
 
     // Total size in bytes, header included; 0 until open succeeds.
