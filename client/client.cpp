@@ -1,0 +1,149 @@
+#include "client/client.h"
+
+#include "client/answer_parser.h"
+#include "client/channel_bytes.h"
+#include "client/object_names.h"
+#include "client/service_launcher.h"
+#include "exchange/exchange_reader.h"
+#include "exchange/exchange_writer.h"
+#include "server/trace.h"
+
+namespace tarnwick::client {
+namespace {
+
+// Releases the clients' transaction mutex however the transaction ends.
+class TransactionTurn {
+  public:
+    TransactionTurn(HANDLE mutex, DWORD timeout_ms) : mutex_(mutex) {
+        const DWORD waited = WaitForSingleObject(mutex, timeout_ms);
+        // A client that died inside its transaction left nothing the next one relies on:
+        // stale answers are discarded anyway.
+        held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    }
+    ~TransactionTurn() {
+        if (held_) {
+            ReleaseMutex(mutex_);
+        }
+    }
+    TransactionTurn(const TransactionTurn&) = delete;
+    TransactionTurn& operator=(const TransactionTurn&) = delete;
+    bool held() const noexcept { return held_; }
+
+  private:
+    HANDLE mutex_;
+    bool held_ = false;
+};
+
+DWORD milliseconds_until(std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
+}
+
+}  // namespace
+
+Client::~Client() {
+    for (HANDLE handle : {request_event_, answer_event_, data_stream_event_, transaction_mutex_}) {
+        if (handle != nullptr) {
+            CloseHandle(handle);
+        }
+    }
+}
+
+ClientError Client::open(const ClientOptions& options, std::unique_ptr<Client>& client) {
+    client.reset();
+    const ClientError started = ensure_service(options.may_start, options.start_timeout);
+    if (started != ClientError::none) {
+        return started;
+    }
+    std::unique_ptr<Client> opened(new Client(options));
+    if (!opened->open_objects()) {
+        return ClientError::channel_failed;
+    }
+    client = std::move(opened);
+    return ClientError::none;
+}
+
+bool Client::open_objects() {
+    // Created with the service's own parameters, so that whichever side comes first, both get
+    // the same objects.
+    const int size = names::channel_element_size;
+    const int count = names::channel_element_count;
+    if (!in_.open(names::request_channel, size, count) ||
+        !out_.open(names::answer_channel, size, count) ||
+        !data_stream_.open(names::data_stream_channel, size, count)) {
+        return false;
+    }
+    request_event_ = CreateEventW(nullptr, FALSE, FALSE, names::request_event);
+    answer_event_ = CreateEventW(nullptr, FALSE, FALSE, names::answer_event);
+    data_stream_event_ = CreateEventW(nullptr, FALSE, FALSE, names::data_stream_event);
+    transaction_mutex_ = CreateMutexW(nullptr, FALSE, names::transaction_mutex);
+    return request_event_ != nullptr && answer_event_ != nullptr && data_stream_event_ != nullptr &&
+           transaction_mutex_ != nullptr;
+}
+
+ClientError Client::transact(std::span<const std::uint8_t> requests,
+                             const std::vector<std::int32_t>* codes,
+                             std::vector<std::uint8_t>& answer_bytes) {
+    answer_bytes.clear();
+    if (requests.size() > static_cast<std::size_t>(in_.capacity() - 12)) {
+        return ClientError::request_too_large;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + options_.answer_timeout;
+    TransactionTurn turn(transaction_mutex_, milliseconds_until(deadline));
+    if (!turn.held()) {
+        return ClientError::timed_out;
+    }
+    // Whatever "out" holds now answers someone else: drop it and its pending signal.
+    WaitForSingleObject(answer_event_, 0);
+    { GPS::exchange_reader stale(out_); }
+    {
+        GPS::exchange_writer writer(in_, request_event_);
+        writer.write(requests.data(), static_cast<int>(requests.size()));
+        if (!writer.good()) {
+            return ClientError::request_too_large;
+        }
+    }
+    if (codes != nullptr && codes->empty()) {
+        return ClientError::none;  // only a Quit: nothing comes back
+    }
+    for (;;) {
+        const DWORD left = milliseconds_until(deadline);
+        if (left == 0 || WaitForSingleObject(answer_event_, left) != WAIT_OBJECT_0) {
+            return ClientError::timed_out;
+        }
+        answer_bytes = take_stored_bytes(out_);
+        if (codes == nullptr || parse_answers(answer_bytes, *codes)) {
+            return ClientError::none;
+        }
+        trace(L"tarnwick client: %d answer bytes are not ours, waiting on",
+              static_cast<int>(answer_bytes.size()));
+    }
+}
+
+ClientError Client::send(const RequestBatch& batch, std::vector<Answer>& answers) {
+    answers.clear();
+    std::vector<std::uint8_t> bytes;
+    const ClientError error = transact(batch.bytes(), &batch.answer_codes(), bytes);
+    if (error == ClientError::none) {
+        answers = std::move(*parse_answers(bytes, batch.answer_codes()));
+    }
+    return error;
+}
+
+ClientError Client::send_raw(std::span<const std::uint8_t> requests,
+                             std::vector<std::uint8_t>& answers) {
+    const auto codes = answer_codes_of(requests);
+    return transact(requests, codes ? &*codes : nullptr, answers);
+}
+
+ClientError Client::ask(const RequestBatch& batch, Answer& answer) {
+    std::vector<Answer> answers;
+    const ClientError error = send(batch, answers);
+    if (error == ClientError::none) {
+        answer = std::move(answers.front());
+    }
+    return error;
+}
+
+}  // namespace tarnwick::client

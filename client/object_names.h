@@ -1,0 +1,28 @@
+#pragma once
+// The names of the service's objects in a namespace, and of the objects clients of this library
+// add to share the service safely among themselves (docs/protocol.md).
+
+namespace tarnwick::client::names {
+
+// The service's own objects.
+inline constexpr const wchar_t* start_event = L"TARNWICK_START";
+inline constexpr const wchar_t* request_channel = L"in";
+inline constexpr const wchar_t* answer_channel = L"out";
+inline constexpr const wchar_t* data_stream_channel = L"data_stream";
+inline constexpr const wchar_t* request_event = L"GPS::DATAREQUEST";
+inline constexpr const wchar_t* answer_event = L"GPS::DATAANSWER";
+inline constexpr const wchar_t* data_stream_event = L"GPS::DATASTREAM";
+inline constexpr const wchar_t* registry_key = L"Software\\Vestrel\\Tarnwick";
+inline constexpr const wchar_t* registry_path_value = L"path";
+
+// Every channel has this geometry; the first opener decides it, later ones adopt it.
+inline constexpr int channel_element_size = 1024;
+inline constexpr int channel_element_count = 32;
+
+// Clients' own objects: one transaction at a time among clients, and the watch ring.
+inline constexpr const wchar_t* transaction_mutex = L"TARNWICK::CLIENT";
+inline constexpr const wchar_t* watch_ring_mapping = L"TARNWICK::WATCH::ring";
+inline constexpr const wchar_t* watch_ring_mutex = L"TARNWICK::WATCH::lock";
+inline constexpr const wchar_t* watch_ring_event = L"TARNWICK::WATCH::news";
+
+}  // namespace tarnwick::client::names

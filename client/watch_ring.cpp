@@ -1,0 +1,141 @@
+#include "client/watch_ring.h"
+
+#include <cstring>
+
+#include "client/object_names.h"
+
+namespace tarnwick::client {
+namespace {
+
+constexpr std::uint32_t ring_magic = 0x52575754;
+constexpr std::uint32_t lost_marker = 0xFFFFFFFF;
+constexpr std::size_t ring_bytes =
+    WatchRing::header_size + std::size_t{WatchRing::slot_count} * WatchRing::slot_size;
+
+// Offsets within the header and within a slot.
+constexpr std::size_t magic_at = 0;
+constexpr std::size_t slot_count_at = 4;
+constexpr std::size_t slot_size_at = 8;
+constexpr std::size_t next_sequence_at = 16;
+constexpr std::size_t slot_sequence_at = 0;
+constexpr std::size_t slot_length_at = 8;
+
+template <typename T>
+T load(const std::uint8_t* at) {
+    T value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+template <typename T>
+void store(std::uint8_t* at, T value) {
+    std::memcpy(at, &value, sizeof value);
+}
+
+}  // namespace
+
+WatchRing::~WatchRing() {
+    if (view_ != nullptr) {
+        UnmapViewOfFile(view_);
+    }
+    for (HANDLE handle : {mapping_, mutex_, news_}) {
+        if (handle != nullptr) {
+            CloseHandle(handle);
+        }
+    }
+}
+
+bool WatchRing::open() {
+    mutex_ = CreateMutexW(nullptr, FALSE, names::watch_ring_mutex);
+    // Manual-reset and only ever pulsed: a pulse wakes every sleeping watcher at once.
+    news_ = CreateEventW(nullptr, TRUE, FALSE, names::watch_ring_event);
+    mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                  static_cast<DWORD>(ring_bytes), names::watch_ring_mapping);
+    if (mutex_ == nullptr || news_ == nullptr || mapping_ == nullptr) {
+        return false;
+    }
+    view_ = static_cast<std::uint8_t*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0));
+    if (view_ == nullptr) {
+        return false;
+    }
+    Lock lock(*this);
+    if (!lock.held()) {
+        return false;
+    }
+    // The creator's mapping is zero-filled: the first watcher to look writes the header.
+    if (load<std::uint32_t>(view_ + magic_at) == 0) {
+        store(view_ + slot_count_at, slot_count);
+        store(view_ + slot_size_at, slot_size);
+        store(view_ + magic_at, ring_magic);
+    }
+    return load<std::uint32_t>(view_ + magic_at) == ring_magic &&
+           load<std::uint32_t>(view_ + slot_count_at) == slot_count &&
+           load<std::uint32_t>(view_ + slot_size_at) == slot_size;
+}
+
+WatchRing::Lock::Lock(WatchRing& ring) : ring_(ring) {
+    const DWORD waited = WaitForSingleObject(ring.mutex_, INFINITE);
+    held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
+WatchRing::Lock::~Lock() {
+    if (held_) {
+        ReleaseMutex(ring_.mutex_);
+    }
+}
+
+std::uint64_t WatchRing::next_sequence() const noexcept {
+    return load<std::uint64_t>(view_ + next_sequence_at);
+}
+
+std::uint8_t* WatchRing::slot(std::uint64_t sequence) const noexcept {
+    return view_ + header_size + (sequence % slot_count) * slot_size;
+}
+
+void WatchRing::append(const std::uint8_t* bytes, std::uint32_t length) {
+    const std::uint64_t sequence = next_sequence();
+    std::uint8_t* at = slot(sequence);
+    store(at + slot_sequence_at, sequence);
+    store(at + slot_length_at, length);
+    if (length != lost_marker) {
+        std::memcpy(at + slot_header_size, bytes, length);
+    }
+    store(view_ + next_sequence_at, sequence + 1);
+}
+
+void WatchRing::publish(std::span<const std::uint8_t> message) {
+    if (message.size() > max_message_size) {
+        publish_lost();
+        return;
+    }
+    append(message.data(), static_cast<std::uint32_t>(message.size()));
+}
+
+void WatchRing::publish_lost() {
+    append(nullptr, lost_marker);
+}
+
+bool WatchRing::read(std::uint64_t& position, std::vector<std::uint8_t>& message,
+                     std::uint64_t& lost) {
+    const std::uint64_t next = next_sequence();
+    const std::uint64_t oldest = next > slot_count ? next - slot_count : 0;
+    if (position < oldest) {
+        lost += oldest - position;
+        position = oldest;
+    }
+    while (position < next) {
+        const std::uint8_t* at = slot(position);
+        const auto length = load<std::uint32_t>(at + slot_length_at);
+        const bool intact =
+            load<std::uint64_t>(at + slot_sequence_at) == position && length <= max_message_size;
+        ++position;
+        if (intact) {
+            message.assign(at + slot_header_size, at + slot_header_size + length);
+            return true;
+        }
+        ++lost;
+    }
+    return false;
+}
+
+}  // namespace tarnwick::client

@@ -1,0 +1,100 @@
+#include "client/watcher.h"
+
+#include <algorithm>
+
+#include "client/channel_bytes.h"
+#include "server/trace.h"
+
+namespace tarnwick::client {
+namespace {
+
+// A sleeping watcher is woken by "GPS::DATASTREAM" or by another watcher's pulse. A pulse that
+// falls between its last look at the ring and its going to sleep would be missed, so it also
+// looks again after this long: the worst delay in that rare case, never a lost message.
+constexpr std::chrono::milliseconds look_again{200};
+
+}  // namespace
+
+ClientError Watcher::open(Client& client, std::unique_ptr<Watcher>& watcher) {
+    watcher.reset();
+    bool tstamp = false;
+    const ClientError asked = client.get_time_stamp_mode(tstamp);
+    if (asked != ClientError::none) {
+        return asked;
+    }
+    std::unique_ptr<Watcher> opened(new Watcher(client, tstamp));
+    if (!opened->ring_.open()) {
+        return ClientError::channel_failed;
+    }
+    WatchRing::Lock lock(opened->ring_);
+    if (!lock.held()) {
+        return ClientError::channel_failed;
+    }
+    opened->position_ = opened->ring_.next_sequence();
+    watcher = std::move(opened);
+    return ClientError::none;
+}
+
+bool Watcher::drain_data_stream() {
+    const std::vector<std::uint8_t> bytes = take_stored_bytes(client_.data_stream());
+    std::span<const std::uint8_t> rest(bytes);
+    while (!rest.empty()) {
+        const std::size_t length = message_length(rest, tstamp_);
+        if (length == 0) {
+            // The rest cannot be delimited: one lost message stands for it.
+            trace(L"tarnwick client: %d data-stream bytes without a known message",
+                  static_cast<int>(rest.size()));
+            ring_.publish_lost();
+            break;
+        }
+        ring_.publish(rest.first(length));
+        rest = rest.subspan(length);
+    }
+    return !bytes.empty();
+}
+
+ClientError Watcher::next(std::chrono::milliseconds timeout, StreamMessage& message,
+                          std::uint64_t& lost) {
+    lost = 0;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::vector<std::uint8_t> bytes;
+    for (;;) {
+        {
+            WatchRing::Lock lock(ring_);
+            if (!lock.held()) {
+                return ClientError::channel_failed;
+            }
+            bool published = false;
+            for (;;) {
+                if (ring_.read(position_, bytes, lost)) {
+                    message = StreamMessage{};
+                    if (decode_message(bytes, tstamp_, message)) {
+                        message.sequence = position_ - 1;
+                        if (published) {
+                            PulseEvent(ring_.news_event());
+                        }
+                        return ClientError::none;
+                    }
+                    ++lost;
+                }
+                if (!drain_data_stream()) {
+                    break;
+                }
+                published = true;
+            }
+            if (published) {
+                PulseEvent(ring_.news_event());
+            }
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return ClientError::timed_out;
+        }
+        const HANDLE wake[] = {client_.data_stream_event(), ring_.news_event()};
+        WaitForMultipleObjects(2, wake, FALSE,
+                               static_cast<DWORD>(std::min(left, look_again).count()));
+    }
+}
+
+}  // namespace tarnwick::client
