@@ -150,6 +150,22 @@ TEST_F(ValidRMCHolder, AFixLoadedFromThePreviousFileIsKeptAsPreviousByTheNextSav
     EXPECT_EQ(stored_id(prev_), 2);
 }
 
+TEST_F(ValidRMCHolder, SavesThatCannotWriteTheCurrentFileNeverTouchThePreviousOne) {
+    // Something that is not a record file stands in the current file's way.
+    std::filesystem::create_directory(curr_);
+    write_file(prev_, serialized(fix_record(2)));
+    {
+        CValidRMCHolder holder(short_period);
+        EXPECT_EQ(serialized(served(holder)), serialized(fix_record(2)));
+        InterlockedDecrement(&holder.save_gate);
+        holder.update_rmc(fix_record(3));
+        std::this_thread::sleep_for(500ms);  // a few failed periodic saves
+    }
+    EXPECT_EQ(stored_id(prev_), 2);
+    CValidRMCHolder restarted(no_periodic_save);
+    EXPECT_EQ(serialized(served(restarted)), serialized(fix_record(2)));
+}
+
 TEST_F(ValidRMCHolder, InvalidRecordsAloneWriteNothing) {
     {
         CValidRMCHolder holder(short_period);
