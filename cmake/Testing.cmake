@@ -9,10 +9,12 @@ function(tarnwick_add_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT}
-               ENVIRONMENT "TARNWICK_BUILD_DIR=${CMAKE_BINARY_DIR}")
+  # An empty LABELS value would swallow the next property name, so add it only when given.
+  set(properties TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "TARNWICK_BUILD_DIR=${CMAKE_BINARY_DIR}")
+  if(ARG_LABELS)
+    list(APPEND properties LABELS "${ARG_LABELS}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ${properties})
 endfunction()
 
 # Adds every immediate sub-folder of the current folder that has a CMakeLists.txt, so that
