@@ -58,6 +58,9 @@ TEST(SimReceiverCommands, EachCommandHasOneEffect) {
          RestartKind::none, 3},
         {command("PSRF101,0,0,0,0,0,0,13,4"), "received: PSRF101,0,0,0,0,0,0,13,4 (refused)",
          RestartKind::none, 3},
+        {command("PSRF103" + std::string(40, ',')),
+         "received: PSRF103" + std::string(40, ',') + " (too many fields, ignored)",
+         RestartKind::none, 3},
         {command("PSRF100,1,9600,8,1,0"), "received: PSRF100,1,9600,8,1,0 (not supported, ignored)",
          RestartKind::none, 3},
     };

@@ -29,7 +29,8 @@ void add_live_options(CLI::App& command, LiveOptions& options) {
         ->check(CLI::Range(0.0, 1e6));
     command
         .add_option("--silent-after", options.silent_after,
-                    "Stop sending after this many seconds, the line staying open (0: never)")
+                    "Stop sending after this many seconds, keeping the port or the objects open "
+                    "(0: never)")
         ->capture_default_str()
         ->check(CLI::Range(0.0, 1e6));
     command.add_option("--seed", options.seed, "Seed of the drive")->capture_default_str();

@@ -30,7 +30,8 @@ The first line on standard output is NAME, written once the three objects exist:
   NAME_DataReady_event  auto-reset, set after each block
 The stamp counts the blocks from 1. Each epoch's sentences go out as one block, or, with
 --block-size, as several blocks spread over the epoch's period, cutting sentences where the
-size falls (a sentence continued in the next block).
+size falls (a sentence continued in the next block). The service reads the producer after a
+client's OpenMemory request with NAME.
 
 Examples:
   # a demo: the service reads NMEA from the producer "gpsfeed"

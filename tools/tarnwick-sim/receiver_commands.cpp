@@ -85,11 +85,15 @@ CommandEffect ReceiverCommands::interpret(char* text, const char* end, const cha
     char* fields[max_fields + 1];
     fields[0] = text + 1;
     int count = 0;
-    if (nmea::split_sentence(text + 1, end, fields, max_fields, count) !=
-        nmea::SplitOutcome::Confirmed) {
-        return noted("received: " + payload, "bad checksum, ignored");
-    }
     const std::string log = "received: " + payload;
+    switch (nmea::split_sentence(text + 1, end, fields, max_fields, count)) {
+        case nmea::SplitOutcome::NotConfirmed:
+            return noted(log, "bad checksum, ignored");
+        case nmea::SplitOutcome::TooManyFields:
+            return noted(log, "too many fields, ignored");
+        case nmea::SplitOutcome::Confirmed:
+            break;
+    }
     if (busy != nullptr) {
         return noted(log, busy);
     }

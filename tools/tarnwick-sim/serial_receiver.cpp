@@ -65,6 +65,10 @@ int SerialReceiver::run(StopSignals& stops) {
         }
         if ((watched[1].revents & POLLIN) != 0) {
             serve_commands(Clock::now());
+        } else if ((watched[1].revents & (POLLHUP | POLLERR)) != 0) {
+            // Not expected while the simulator holds the slave open; sleeping until the next
+            // moment keeps a broken line from spinning the loop.
+            poll(watched, 1, milliseconds_until(wake, Clock::now()));
         }
     }
 }
