@@ -131,6 +131,7 @@ BOOL SetCommState(HANDLE handle, LPDCB dcb) {
     if (dcb == nullptr) {
         return fail(ERROR_INVALID_PARAMETER, FALSE);
     }
+    note_set_comm_state(port->name());
     return port->set_state(*dcb) ? TRUE : FALSE;
 }
 

@@ -18,9 +18,11 @@ struct Seams {
     std::mutex mutex;
     std::map<std::wstring, Armed> by_name;
     std::map<HANDLE, Armed> by_handle;
+    std::map<std::wstring, unsigned> set_state_calls;
 };
 
 std::atomic<bool> any_armed{false};
+std::atomic<bool> devices_hidden{false};
 
 Seams& seams() {
     static auto* instance = new Seams;
@@ -54,6 +56,21 @@ bool take_get_comm_state_failure(HANDLE port, const std::wstring& port_name, DWO
            take(seams().by_name, canonical_name(port_name), error);
 }
 
+void note_set_comm_state(const std::wstring& port_name) {
+    if (!any_armed.load(std::memory_order_acquire)) {
+        return;
+    }
+    std::lock_guard lock(seams().mutex);
+    auto counted = seams().set_state_calls.find(canonical_name(port_name));
+    if (counted != seams().set_state_calls.end()) {
+        ++counted->second;
+    }
+}
+
+bool discovered_devices_hidden() {
+    return devices_hidden.load(std::memory_order_acquire);
+}
+
 }  // namespace tarnwick::platform
 
 namespace tarnwick::platform::testing {
@@ -70,10 +87,28 @@ void fail_get_comm_state(HANDLE port, unsigned times, DWORD error) {
     any_armed.store(true, std::memory_order_release);
 }
 
+void count_set_comm_state(const std::wstring& port_name) {
+    std::lock_guard lock(seams().mutex);
+    seams().set_state_calls[canonical_name(port_name)] = 0;
+    any_armed.store(true, std::memory_order_release);
+}
+
+unsigned set_comm_state_calls(const std::wstring& port_name) {
+    std::lock_guard lock(seams().mutex);
+    auto counted = seams().set_state_calls.find(canonical_name(port_name));
+    return counted != seams().set_state_calls.end() ? counted->second : 0;
+}
+
+void hide_discovered_devices() {
+    devices_hidden.store(true, std::memory_order_release);
+}
+
 void clear_seams() {
+    devices_hidden.store(false, std::memory_order_release);
     std::lock_guard lock(seams().mutex);
     seams().by_name.clear();
     seams().by_handle.clear();
+    seams().set_state_calls.clear();
     any_armed.store(false, std::memory_order_release);
 }
 
