@@ -2,6 +2,11 @@
 // CPort: one serial (COM) port seen as a possible NMEA source, and the owner of the input that
 // runs on it. The data server's port also takes the file-replay and shared-memory inputs
 // (open_file, open_memory) into the same `io` field.
+//
+// Probing (port_probe.cpp) decides whether a receiver talks at a baud rate: a reader started on
+// the open port must decode a sentence within 5 s. Scanning (port_scan.cpp) probes every rate of
+// `baud_rates` and reports each step to the owner's listener, in the caller's thread or in a
+// thread of the port's own.
 
 #include <atomic>
 #include <cstdint>
@@ -19,6 +24,12 @@ class CPort {
     static constexpr std::size_t rate_slots = 5;
     static constexpr DWORD file_start_timeout_ms = 5000;
     static constexpr DWORD memory_start_timeout_ms = 60000;
+    // The rates a scan probes, in this order.
+    static constexpr std::int32_t baud_rates[rate_slots] = {4800, 9600, 19200, 38400, 57600};
+    // How long a probe waits for the first decoded sentence.
+    static constexpr DWORD serial_start_timeout_ms = 5000;
+    // GetCommState attempts while the driver reports ERROR_NOT_READY.
+    static constexpr int comm_state_attempts = 20;
 
     CPort() = default;
     // A move carries name, found_rates, io and baud; owner, scan_thread and start_event of the
@@ -36,6 +47,30 @@ class CPort {
     // is open already or the producer publishes nothing decodable within 60 s.
     bool open_memory(const wchar_t* name);
 
+    // Opens the port exclusively; INVALID_HANDLE_VALUE (last error set) when it cannot be opened.
+    static HANDLE create_file(const wchar_t* port_name);
+    // Reads the line settings into dcb: 0, or the platform error of the last attempt.
+    static DWORD get_comm_state(HANDLE handle, DCB& dcb);
+    // Probes the open port at rate; success leaves a running reader in `io`, every failure
+    // leaves the handle closed (an invalid handle is left alone) and sends one failure event.
+    // Only the baud rate is changed; the other line settings appear in the traces only.
+    void try_baud_rate(HANDLE handle, std::int32_t rate, std::int32_t byte_size,
+                       std::int32_t parity, std::int32_t stop_bits);
+    // Opens the named port at rate with a running reader; false when an input is open already,
+    // the port cannot be opened, or no sentence is decoded.
+    bool try_connect(const wchar_t* port_name, std::int32_t rate, std::int32_t byte_size,
+                     std::int32_t parity, std::int32_t stop_bits);
+    // Probes every rate of baud_rates and records those that answered in found_rates; a
+    // completed scan leaves the port closed.
+    void scan_port();
+    // Starts a thread that waits for start_event, then scans the port between StartPortScan and
+    // EndPortScan. Returns its handle (also kept in scan_thread), or null when it could not start.
+    HANDLE scan_port_async(HANDLE start_event);
+    // The number of leading non-zero slots of found_rates.
+    std::int32_t found_rate_count() const noexcept;
+    // Keeps at most the first 5 characters of the given name.
+    void set_name(const wchar_t* given) noexcept;
+
     // Destroys the input, if any (closing the port unless its handle was taken back); baud = 0.
     void release_io();
     // Passes a scan event to the owner's listener; Proceed when there is none.
@@ -48,4 +83,10 @@ class CPort {
     HANDLE scan_thread = nullptr;
     HANDLE start_event = nullptr;
     DWORD baud = 0;
+
+  private:
+    static DWORD scan_proc(LPVOID self);
+    // The handle of the reader that answered, taken back so that the next rate reuses the open
+    // port; the reader is destroyed.
+    HANDLE take_back_handle();
 };

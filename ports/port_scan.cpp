@@ -1,0 +1,77 @@
+// Scanning one port: every rate of the probe table in order, reported step by step to the
+// owner's listener, in the caller's thread or in a thread of the port's own.
+
+#include "nmeaio/thread_support.h"
+#include "ports/port.h"
+#include "ports/scan_event.h"
+#include "ports/scan_listener.h"
+#include "server/trace.h"
+
+HANDLE CPort::take_back_handle() {
+    const HANDLE handle = io->port.exchange(INVALID_HANDLE_VALUE);
+    release_io();
+    return handle;
+}
+
+void CPort::scan_port() {
+    std::size_t found = 0;
+    for (const std::int32_t rate : baud_rates) {
+        // A rate that answered leaves the port open: the next rate goes on with its handle.
+        const HANDLE handle = io ? take_back_handle() : create_file(name);
+        if (handle == INVALID_HANDLE_VALUE) {
+            notify(CreateFileFailed, 0);
+            return;
+        }
+        found_rates[found] = rate;
+        const std::int32_t answer = notify(StartTryBaudRate, rate);
+        if (answer == Skip || answer == Stop) {
+            found_rates[found] = 0;
+            CloseHandle(handle);
+            if (answer == Stop) {
+                return;
+            }
+            continue;
+        }
+        try_baud_rate(handle, rate, 8, 0, 0);
+        const bool answered = io != nullptr;
+        if (answered) {
+            ++found;
+        } else {
+            found_rates[found] = 0;
+        }
+        if (notify(EndTryBaudRate, answered ? rate : -rate) == Stop) {
+            return;
+        }
+    }
+    release_io();
+}
+
+std::int32_t CPort::found_rate_count() const noexcept {
+    std::int32_t count = 0;
+    while (count < static_cast<std::int32_t>(rate_slots) && found_rates[count] != 0) {
+        ++count;
+    }
+    return count;
+}
+
+HANDLE CPort::scan_port_async(HANDLE start) {
+    trace(L"CPort::scan_port_async(%s)", name);
+    start_event = start;
+    scan_thread = CreateThread(nullptr, GPS::io_thread_stack_size, &CPort::scan_proc, this,
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    return scan_thread;
+}
+
+DWORD CPort::scan_proc(LPVOID parameter) {
+    CPort* const self = static_cast<CPort*>(parameter);
+    trace(L"CPort: scan proc started, thread = %p", GPS::current_thread_for_trace());
+    WaitForSingleObject(self->start_event, INFINITE);
+    const std::int32_t answer = self->notify(StartPortScan, 0);
+    if (answer == Skip || answer == Stop) {
+        return 0;
+    }
+    self->scan_port();
+    self->notify(EndPortScan, self->found_rate_count());
+    self->owner = nullptr;
+    return 0;
+}
