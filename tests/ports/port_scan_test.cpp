@@ -1,0 +1,125 @@
+// One port probed at every rate of the table, with the listener's answers steering it.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "ports/port.h"
+#include "ports/port_scanner.h"
+#include "ports/scan_event.h"
+#include "tests/ports/scan_recorder.h"
+
+namespace tarnwick::test {
+namespace {
+
+class PortScanTest : public PortsNamespace {
+  protected:
+    // Scans the port `name` with its events going to a recorder that answers from `script`.
+    std::vector<ScanEvent> scan(CPort& port, const wchar_t* name,
+                                ScanRecorder::Script script = nullptr) {
+        ScanRecorder recorder(std::move(script));
+        CPortScanner scanner;
+        scanner.listener = &recorder;
+        port.set_name(name);
+        port.owner = &scanner;
+        port.scan_port();
+        port.owner = nullptr;
+        scanner.listener = nullptr;
+        return recorder.events();
+    }
+};
+
+// What a plain file gives for one rate: it opens, but its line settings cannot be read.
+std::vector<ScanEvent> failed_probe(const std::wstring& port, std::int32_t rate) {
+    return {{StartTryBaudRate, port, rate},
+            {SetupPort, port, rate},
+            {GetCommStateFailed, port, rate},
+            {EndTryBaudRate, port, -rate}};
+}
+
+TEST_F(PortScanTest, TriesEveryRateInOrderAndReportsFailuresNegated) {
+    bind_plain_file(L"COM4:");
+    CPort port;
+    std::vector<ScanEvent> expected;
+    for (const std::int32_t rate : CPort::baud_rates) {
+        const auto probe = failed_probe(L"COM4:", rate);
+        expected.insert(expected.end(), probe.begin(), probe.end());
+    }
+    EXPECT_EQ(scan(port, L"COM4:"), expected);
+    EXPECT_EQ(std::vector<std::int32_t>(std::begin(port.found_rates), std::end(port.found_rates)),
+              std::vector<std::int32_t>(5, 0));
+    EXPECT_TRUE(port_is_free(L"COM4:"));
+}
+
+TEST_F(PortScanTest, APortThatCannotOpenEndsAtOnce) {
+    bind_missing(L"COM2:");
+    CPort port;
+    EXPECT_EQ(scan(port, L"COM2:"), (std::vector<ScanEvent>{{CreateFileFailed, L"COM2:", 0}}));
+}
+
+TEST_F(PortScanTest, AnswersSkipAndStopTheRatesOfAPortThatFails) {
+    bind_plain_file(L"COM4:");
+    struct Case {
+        const char* what;
+        ScanRecorder::Script script;
+        std::vector<ScanEvent> expected;
+    };
+    auto skip_4800_stop_9600 = [](const ScanEvent& event) -> std::int32_t {
+        if (event.code != StartTryBaudRate) {
+            return Proceed;
+        }
+        return event.value == 4800 ? Skip : event.value == 9600 ? Stop : Proceed;
+    };
+    const Case cases[] = {
+        {"Skip, then Stop at StartTryBaudRate",
+         skip_4800_stop_9600,
+         {{StartTryBaudRate, L"COM4:", 4800}, {StartTryBaudRate, L"COM4:", 9600}}},
+        {"Stop at EndTryBaudRate", answer_at(EndTryBaudRate, L"COM4:", Stop),
+         failed_probe(L"COM4:", 4800)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CPort port;
+        EXPECT_EQ(scan(port, L"COM4:", c.script), c.expected);
+        EXPECT_EQ(port.found_rate_count(), 0);
+        EXPECT_EQ(port.io, nullptr);
+        EXPECT_TRUE(port_is_free(L"COM4:")) << "the skipped or stopped rate's handle is closed";
+    }
+}
+
+TEST_F(PortScanTest, AnswersSkipAndStopTheRatesOfAReceiver) {
+    auto receiver = start_receiver("COM3:", 4800);
+    ASSERT_NE(receiver, nullptr);
+    {
+        SCOPED_TRACE("Stop after the rate that answered keeps the port open");
+        CPort port;
+        EXPECT_EQ(scan(port, L"COM3:", answer_at(EndTryBaudRate, L"COM3:", Stop)),
+                  (std::vector<ScanEvent>{{StartTryBaudRate, L"COM3:", 4800},
+                                          {SetupPort, L"COM3:", 4800},
+                                          {EndTryBaudRate, L"COM3:", 4800}}));
+        EXPECT_EQ(port.found_rates[0], 4800);
+        EXPECT_EQ(port.found_rate_count(), 1);
+        ASSERT_NE(port.io, nullptr);
+        EXPECT_FALSE(port_is_free(L"COM3:"));
+    }
+    {
+        SCOPED_TRACE("Stop before the next rate closes the reused handle");
+        CPort port;
+        auto stop_at_9600 = [](const ScanEvent& event) -> std::int32_t {
+            return event.code == StartTryBaudRate && event.value == 9600 ? Stop : Proceed;
+        };
+        EXPECT_EQ(scan(port, L"COM3:", stop_at_9600),
+                  (std::vector<ScanEvent>{{StartTryBaudRate, L"COM3:", 4800},
+                                          {SetupPort, L"COM3:", 4800},
+                                          {EndTryBaudRate, L"COM3:", 4800},
+                                          {StartTryBaudRate, L"COM3:", 9600}}));
+        EXPECT_EQ(
+            std::vector<std::int32_t>(std::begin(port.found_rates), std::end(port.found_rates)),
+            (std::vector<std::int32_t>{4800, 0, 0, 0, 0}));
+        EXPECT_EQ(port.io, nullptr);
+        EXPECT_TRUE(port_is_free(L"COM3:"));
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick::test
