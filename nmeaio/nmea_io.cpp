@@ -19,7 +19,8 @@ void close_if_set(HANDLE& handle) noexcept {
 
 }  // namespace
 
-CNMEAIO::CNMEAIO(HANDLE serial_port) : port(serial_port), assembler(SentenceFraming::Stream) {
+CNMEAIO::CNMEAIO(HANDLE serial_port)
+    : port(serial_port), source(Source::Serial), assembler(SentenceFraming::Stream) {
     init_common();
     create_reader_thread(&CNMEAIO::read_proc_entry);
     create_writer();
@@ -27,6 +28,7 @@ CNMEAIO::CNMEAIO(HANDLE serial_port) : port(serial_port), assembler(SentenceFram
 
 CNMEAIO::CNMEAIO(const wchar_t* path, bool replay_loop, float replay_speed)
     : port(INVALID_HANDLE_VALUE),
+      source(Source::File),
       assembler(SentenceFraming::File),
       file_path(path != nullptr ? path : L""),
       loop(replay_loop),
@@ -36,7 +38,7 @@ CNMEAIO::CNMEAIO(const wchar_t* path, bool replay_loop, float replay_speed)
 }
 
 CNMEAIO::CNMEAIO(const wchar_t* memory_name)
-    : port(INVALID_HANDLE_VALUE), assembler(SentenceFraming::Stream) {
+    : port(INVALID_HANDLE_VALUE), source(Source::Memory), assembler(SentenceFraming::Stream) {
     init_common();
     if (memory_name != nullptr && open_memory_source(memory_name)) {
         create_reader_thread(&CNMEAIO::read_memory_proc_entry);

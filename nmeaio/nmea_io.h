@@ -81,9 +81,9 @@ class CNMEAIO {
     CNMEAListener* set_listener(CNMEAListener* next);
     CNMEAListener* current_listener();
 
-    bool is_file_source() const noexcept { return file_path.has_value(); }
-    bool is_memory_source() const noexcept { return data_view != nullptr; }
-    bool is_serial_source() const noexcept { return !is_file_source() && !is_memory_source(); }
+    bool is_file_source() const noexcept { return source == Source::File; }
+    bool is_memory_source() const noexcept { return source == Source::Memory; }
+    bool is_serial_source() const noexcept { return source == Source::Serial; }
 
     // The serial port; INVALID_HANDLE_VALUE for other sources. The owner may take it back by
     // reading it and storing INVALID_HANDLE_VALUE before destroying the object, which then
@@ -93,6 +93,10 @@ class CNMEAIO {
     std::atomic<std::uint32_t> input_mode{0};
 
   private:
+    // Fixed by the constructor: a shared-memory object whose producer could not be opened has
+    // no view, yet is no serial source either.
+    enum class Source { Serial, File, Memory };
+
     // Installs one of the reader's own listeners (start, receiver query), which stand in front
     // of the owner's and never receive the end of the input. Returns the previous listener.
     CNMEAListener* interpose(CNMEAListener* own);
@@ -127,6 +131,7 @@ class CNMEAIO {
     template <class Encode>
     bool queue_command(Encode&& encode);
 
+    const Source source;
     HANDLE reader_thread = nullptr;
     DWORD reader_thread_id = 0;
     HANDLE started_event = nullptr;
