@@ -14,8 +14,12 @@ std::string sentence(std::string_view body) {
     return with_checksum(body) + "\r\n";
 }
 
+std::string sample_rmc() {
+    return sentence("GPRMC,093000.00,A,4530.10200,N,07334.03800,W,0.000,62.00,140326,14.2,W,A");
+}
+
 std::string sample_epoch() {
-    return sentence("GPRMC,093000.00,A,4530.10200,N,07334.03800,W,0.000,62.00,140326,14.2,W,A") +
+    return sample_rmc() +
            sentence("GPGGA,093000.00,4530.10200,N,07334.03800,W,1,12,1.10,36.0,M,-32.4,M,,") +
            sentence("GPVTG,62.00,T,76.20,M,0.000,N,0.000,K,A");
 }

@@ -27,7 +27,8 @@ using Clock = std::chrono::steady_clock;
 // "$" + body + "*" + checksum + CR LF.
 std::string sentence(std::string_view body);
 
-// A few sentences of one epoch that all decode (RMC first).
+// One RMC sentence, and a few sentences of one epoch that all decode (that RMC first).
+std::string sample_rmc();
 std::string sample_epoch();
 
 // The bundled sample track (CR LF line ends).

@@ -44,7 +44,7 @@ TEST_F(SerialReaderTest, StartTimesOutWhenNothingDecodes) {
 
 TEST_F(SerialReaderTest, SentenceSplitAcrossReadsIsDecodedOnce) {
     CNMEAIO io(open_port());
-    pty_.send(sample_epoch());
+    pty_.send(sample_rmc());
     ASSERT_TRUE(io.start_input(5000));
     CollectingListener listener;
     io.set_listener(&listener);
