@@ -1,0 +1,150 @@
+#include "server/data_server.h"
+
+#include <cstdint>
+
+#include "exchange/exchange_reader.h"
+#include "exchange/exchange_writer.h"
+#include "nmeaio/scoped_critical_section.h"
+#include "server/port_access.h"
+#include "server/trace.h"
+
+namespace {
+
+void* current_thread_for_trace() {
+    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(GetCurrentThreadId()));
+}
+
+void close_if_set(HANDLE& handle) noexcept {
+    if (handle != nullptr) {
+        CloseHandle(handle);
+        handle = nullptr;
+    }
+}
+
+}  // namespace
+
+CDataServer::CDataServer() : valid_rmc(valid_rmc_period_seconds) {
+    InitializeCriticalSection(&port_lock);
+    InitializeCriticalSection(&request_lock);
+    InitializeCriticalSection(&reconnect_lock);
+}
+
+CDataServer::~CDataServer() {
+    // Nothing may start reconnecting once the stop is under way.
+    end_reconnection();
+    if (stop_event != nullptr) {
+        EventModify(stop_event, EVENT_SET);
+    }
+    wait_main_thread();
+    // Scan threads and readers call back into the server: they end before anything they use.
+    scanner.stop();
+    {
+        PortAccess access(*this);
+        access.take_out();
+    }
+    close_if_set(input_ended_event);
+    close_if_set(data_stream_event);
+    close_if_set(stop_event);
+    close_if_set(request_event);
+    close_if_set(answer_event);
+    DeleteCriticalSection(&reconnect_lock);
+    DeleteCriticalSection(&request_lock);
+    DeleteCriticalSection(&port_lock);
+}
+
+bool CDataServer::init(bool tick_stamps) {
+    tstamp = tick_stamps;
+    trace(L"CDataServer::init");
+    if (!data_stream.open(L"data_stream", channel_element_size, channel_element_count) ||
+        !in.open(L"in", channel_element_size, channel_element_count)) {
+        return false;
+    }
+    trace(L"CDataServer::init:  input buffer innitialized");
+    if (!out.open(L"out", channel_element_size, channel_element_count)) {
+        return false;
+    }
+    trace(L"CDataServer::init:  output buffer innitialized");
+    request_event = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATAREQUEST");
+    if (request_event == nullptr) {
+        return false;
+    }
+    trace(L"CDataServer::init:  request event innitialized");
+    answer_event = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATAANSWER");
+    if (answer_event == nullptr) {
+        return false;
+    }
+    trace(L"CDataServer::init:  answer event innitialized");
+    stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (stop_event == nullptr) {
+        return false;
+    }
+    trace(L"CDataServer::init:  stop event innitialized");
+    data_stream_event = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATASTREAM");
+    if (data_stream_event == nullptr) {
+        return false;
+    }
+    trace(L"CDataServer::init:  data stream event innitialized");
+    input_ended_event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (input_ended_event == nullptr) {
+        return false;
+    }
+    main_thread = CreateThread(nullptr, thread_stack_size, &CDataServer::main_proc, this,
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (main_thread == nullptr) {
+        return false;
+    }
+    trace(L"CDataServer::init:  thread event innitialized");
+    trace(L"CDataServer::init:  Ok");
+    return true;
+}
+
+void CDataServer::wait_main_thread() {
+    if (main_thread != nullptr) {
+        WaitForSingleObject(main_thread, INFINITE);
+        close_if_set(main_thread);
+    }
+}
+
+void CDataServer::request_stop() {
+    stop_reconnection();
+    if (stop_event != nullptr) {
+        EventModify(stop_event, EVENT_SET);
+    }
+}
+
+DWORD CDataServer::main_proc(LPVOID self) {
+    trace(L"CDataServer: main proc started, thread = %p", current_thread_for_trace());
+    static_cast<CDataServer*>(self)->run();
+    return 0;
+}
+
+void CDataServer::run() {
+    try_last_used_port();
+    const HANDLE waited[] = {request_event, stop_event, input_ended_event};
+    for (;;) {
+        const DWORD woken = WaitForMultipleObjects(3, waited, FALSE, INFINITE);
+        if (woken == WAIT_OBJECT_0) {
+            serve_batch();
+            // A Quit in the batch ends the service before a client's next batch is served.
+            if (WaitForSingleObject(stop_event, 0) == WAIT_OBJECT_0) {
+                break;
+            }
+        } else if (woken == WAIT_OBJECT_0 + 2) {
+            // Entering takes the ended reader out; leaving destroys it.
+            PortAccess access(*this);
+        } else {
+            break;
+        }
+    }
+    trace(L"CDataServer::run:  stop signal. Bye !!!");
+}
+
+void CDataServer::serve_batch() {
+    GPS::scoped_critical_section batch(request_lock);
+    GPS::exchange_writer answers(out, answer_event);
+    GPS::exchange_reader requests(in);
+    // A request that reads past the channel ends the batch: nothing after it can be found.
+    while (!requests.at_end() && !requests.failed()) {
+        serve_request(requests, answers);
+    }
+}

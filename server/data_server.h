@@ -1,0 +1,153 @@
+#pragma once
+// CDataServer: the heart of the service. It owns the receiver port with its reader, the port
+// scanner, the store of the last valid fix and the three exchange channels through which clients
+// talk to the service; its main thread serves batches of client requests, and every decoded
+// sentence, scan step and end of input becomes a message on "data_stream".
+//
+// Threads that enter it: the process entry (construction, init, the final wait, destruction), the
+// main thread (requests and the start-up reconnection), the reconnect thread, reader threads
+// (through each reader's CInputLink) and scan threads (set).
+//
+// Lock order, which every path keeps so that no two threads wait for each other:
+// - the active port and its reader are touched only under port_lock (PortAccess);
+// - a reader is destroyed only after port_lock is released, never on its own thread, and nothing
+//   a reader's callbacks need (the "data_stream" guard, reconnect_lock) is held while waiting for
+//   a reader;
+// - no callback of a reader or of a scan takes port_lock;
+// - port_lock is never taken while a writer on "data_stream" is open.
+
+#include <cstdint>
+#include <memory>
+
+#include "exchange/byte_stream.h"
+#include "exchange/exchange_buffer.h"
+#include "exchange/memory_stream.h"
+#include "fixstore/valid_rmc_holder.h"
+#include "nmea/record.h"
+#include "platform/win32.h"
+#include "ports/port.h"
+#include "ports/port_scanner.h"
+#include "ports/scan_listener.h"
+#include "server/input_link.h"
+
+class CDataServer final : public CScanListener {
+  public:
+    static constexpr int channel_element_size = 1024;
+    static constexpr int channel_element_count = 32;
+    static constexpr SIZE_T thread_stack_size = 65536;
+    // Room for the longest message the service composes (a record or a scan summary).
+    static constexpr std::size_t message_buffer_size = 4096;
+    static constexpr float valid_rmc_period_seconds = 60.0f;
+    static constexpr std::size_t reconnect_port_size = 10;
+    static constexpr std::int32_t reconnect_fast_attempts = 150;
+    static constexpr DWORD reconnect_fast_period_ms = 1000;
+    static constexpr DWORD reconnect_slow_period_ms = 30000;
+
+    // Notifications on "data_stream" (the record ids 0 to 7 are the sentences').
+    static constexpr std::int32_t ScanEvent = 1003;
+    static constexpr std::int32_t InputLost = 1011;
+    static constexpr std::int32_t InputEnded = 1012;
+    static constexpr std::int32_t Reconnected = 1013;
+
+    CDataServer();
+    ~CDataServer() override;
+    CDataServer(const CDataServer&) = delete;
+    CDataServer& operator=(const CDataServer&) = delete;
+
+    // Opens the channels, creates the events and starts the main thread; on false whatever was
+    // created is released by the destructor.
+    bool init(bool tstamp);
+    // Waits until the main thread has ended (it ends once a stop was requested).
+    void wait_main_thread();
+    // Ends reconnection and the main thread: what a Quit request, a full data stream or a stop
+    // signal of the process does.
+    void request_stop();
+
+    // A reader's decoded record (through its link, on the reader's thread).
+    void on_message(int id, CNMEARecord* record);
+    // A reader's end (through its link, on the reader's thread): 1 normal end, 0 failure.
+    void set_state(CInputLink& link, int state);
+    // A scan step (scan threads; the main thread for a parallel scan's first step).
+    std::int32_t set(std::int32_t code, const wchar_t* port, std::int32_t value) override;
+
+    // Serves the request at the front of `in`, appending its answer to `out`.
+    void serve_request(GPS::istream& request, GPS::ostream& answer);
+
+    // Port selection (port_selection.cpp). `name` holds at least 8 wide characters.
+    bool get_last_used_port(wchar_t* name, std::int32_t& baud);
+    // Makes the named port (null: the remembered one) the input and remembers it.
+    bool try_setup_port(const wchar_t* name, std::int32_t baud);
+    bool connect_last_used_port();
+    void try_last_used_port();
+
+    // Reconnection (reconnection.cpp): starts the reconnect thread or retargets the running one.
+    void try_reconnect(const wchar_t* name, std::int32_t baud);
+
+  private:
+    class PortAccess;
+
+    static DWORD main_proc(LPVOID self);
+    void run();
+    void serve_batch();
+
+    // One message on "data_stream", stored whole or not at all; false when it did not fit.
+    bool append_to_data_stream(const GPS::memory_ostream& message);
+    void write_scan_summary(GPS::ostream& answer);
+
+    // Request handlers (request_dispatcher.cpp).
+    void enum_ports_request(GPS::ostream& answer);
+    void connect_request(GPS::istream& request, GPS::ostream& answer);
+    void connect_port_request(GPS::istream& request, GPS::ostream& answer);
+    void disconnect_request(GPS::ostream& answer);
+    void input_mode_request(GPS::ostream& answer);
+    void open_file_request(GPS::istream& request, GPS::ostream& answer);
+    void start_write_request(GPS::istream& request, GPS::ostream& answer);
+    void stop_write_request(GPS::ostream& answer);
+    void valid_rmc_request(GPS::ostream& answer);
+    void restart_receiver_request(GPS::istream& request, GPS::ostream& answer);
+    void connection_request(GPS::ostream& answer);
+    void get_receiver_request(GPS::ostream& answer);
+    void open_memory_request(GPS::istream& request, GPS::ostream& answer);
+    void set_receiver_request(GPS::istream& request, GPS::ostream& answer);
+
+    // Reconnection (reconnection.cpp).
+    static DWORD reconnect_proc(LPVOID self);
+    DWORD reconect_proc();
+    void stop_reconnection();
+    // Refuses reconnection from now on and waits until the reconnect thread has ended.
+    void end_reconnection();
+    // Closes the handles of a reconnect thread that has finished; under reconnect_lock.
+    void release_finished_reconnection();
+    // Writes 1013 with the input mode of the reader now attached.
+    void announce_reconnection();
+
+    CPort active_port;
+    // The link of active_port.io; both change together under port_lock.
+    std::unique_ptr<CInputLink> active_link;
+    CRITICAL_SECTION port_lock;
+    HANDLE main_thread = nullptr;
+    HANDLE request_event = nullptr;
+    HANDLE answer_event = nullptr;
+    HANDLE stop_event = nullptr;
+    HANDLE data_stream_event = nullptr;
+    // Unnamed, auto-reset: a reader has ended and waits to be taken out by the main thread.
+    HANDLE input_ended_event = nullptr;
+    GPS::exchange_buffer data_stream;
+    GPS::exchange_buffer in;
+    GPS::exchange_buffer out;
+    CRITICAL_SECTION request_lock;
+    CPortScanner scanner;
+
+    // The reconnect thread and its event belong to the data server: they are created, signalled
+    // and closed only under reconnect_lock, and closed only once the thread has ended.
+    CRITICAL_SECTION reconnect_lock;
+    HANDLE reconnect_thread = nullptr;
+    HANDLE reconnect_event = nullptr;
+    bool reconnect_finished = false;
+    bool reconnect_refused = false;
+    wchar_t reconnect_port[reconnect_port_size] = {};
+    std::int32_t reconnect_baud = 0;
+
+    CValidRMCHolder valid_rmc;
+    bool tstamp = false;
+};

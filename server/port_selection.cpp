@@ -1,0 +1,86 @@
+// Choosing the receiver port: the remembered port and rate in the registry, and setting up a
+// port as the service's input.
+
+#include <cwchar>
+
+#include "server/data_server.h"
+#include "server/port_access.h"
+#include "server/registry_settings.h"
+#include "server/trace.h"
+
+using tarnwick::server::registry_key_path;
+using tarnwick::server::ServiceKey;
+
+namespace {
+
+// Port names travel in buffers of 8 wide characters; a given name keeps at most 7.
+constexpr std::size_t port_buffer_size = 8;
+
+}  // namespace
+
+bool CDataServer::get_last_used_port(wchar_t* name, std::int32_t& baud) {
+    ServiceKey key = ServiceKey::open();
+    if (!key) {
+        return false;
+    }
+    trace(L"CDataServer::get_last_used_port: key [%s] found", registry_key_path);
+    if (!key.get_string(L"port", name, tarnwick::server::remembered_port_units)) {
+        return false;
+    }
+    trace(L"CDataServer::get_last_used_port: port %s", name);
+    if (!key.get_dword(L"baud", baud)) {
+        return false;
+    }
+    trace(L"CDataServer::get_last_used_port: baud %d", baud);
+    return true;
+}
+
+bool CDataServer::try_setup_port(const wchar_t* name, std::int32_t baud) {
+    trace(L"CDataServer::try_setup_port(%s,%d)", name != nullptr ? name : L"soft port", baud);
+    bool connected = false;
+    DWORD error = ERROR_SUCCESS;
+    {
+        PortAccess access(*this);
+        wchar_t port_name[port_buffer_size] = {};
+        if (name == nullptr) {
+            if (!get_last_used_port(port_name, baud)) {
+                error = GetLastError();
+                SetLastError(error != ERROR_SUCCESS ? error : ERROR_FILE_NOT_FOUND);
+                return false;
+            }
+        } else {
+            std::wcsncpy(port_name, name, port_buffer_size - 1);
+        }
+        connected = access.io() != nullptr || access.port().try_connect(port_name, baud, 8, 0, 0);
+        error = GetLastError();
+        if (connected) {
+            access.adopt_input();
+        }
+        if (ServiceKey key = ServiceKey::open()) {
+            trace(L"CDataServer::try_setup_port: key [%s] found", registry_key_path);
+            if (connected) {
+                key.set_string(L"port", access.port().name);
+                key.set_dword(L"baud", access.port().baud);
+            }
+        }
+        trace(L"CDataServer::try_setup_port: connected = %s", connected ? L"true" : L"false");
+    }
+    // A client asking why the port failed is told what opening it reported.
+    SetLastError(connected ? ERROR_SUCCESS : error);
+    return connected;
+}
+
+bool CDataServer::connect_last_used_port() {
+    wchar_t name[port_buffer_size] = {};
+    std::int32_t baud = 0;
+    return get_last_used_port(name, baud) && try_setup_port(name, baud);
+}
+
+void CDataServer::try_last_used_port() {
+    trace(L"CDataServer::try_last_used_port");
+    wchar_t name[port_buffer_size] = {};
+    std::int32_t baud = 0;
+    if (get_last_used_port(name, baud)) {
+        try_reconnect(name, baud);
+    }
+}

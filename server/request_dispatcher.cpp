@@ -1,0 +1,285 @@
+// The client request protocol: one request read from "in", carried out, and its answer appended
+// to "out". Every use of the input's reader happens under port_lock (PortAccess), so a reader
+// that ends meanwhile is never used after its destruction.
+//
+// A request whose arguments cannot be read (a string with a refused count, or bytes beyond the
+// channel) is answered as a failure without being carried out; the batch goes on with whatever
+// follows, unless the channel itself is exhausted.
+
+#include <cstdint>
+
+#include "exchange/counted_string.h"
+#include "nmea/field_io.h"
+#include "nmea/rmc_record.h"
+#include "server/data_server.h"
+#include "server/port_access.h"
+#include "server/trace.h"
+
+using tarnwick::nmea::read_field;
+using tarnwick::nmea::write_field;
+
+namespace {
+
+enum RequestCode : std::int32_t {
+    Quit = 1000,
+    EnumPorts = 1001,
+    Connect = 1002,
+    ConnectPort = 1004,
+    Disconnect = 1005,
+    GetInputMode = 1006,
+    OpenFile = 1008,
+    StartWrite = 1009,
+    StopWrite = 1010,
+    GetValidRMC = 1014,
+    GetTimeStampMode = 1015,
+    RestartReceiver = 1016,
+    GetConnection = 1017,
+    GetReceiver = 1018,
+    OpenMemory = 1019,
+    SetReceiver = 1020,
+};
+
+constexpr std::int32_t NoSuchRequest = 999;
+
+// 1003 and 1011 to 1013 are notification ids of the data stream; 1007 was never a request.
+bool is_request(std::int32_t code) {
+    return code >= Quit && code <= SetReceiver && code != 1003 && code != 1007 &&
+           (code < 1011 || code > 1013);
+}
+
+void write_int(GPS::ostream& answer, std::int32_t value) {
+    write_field(answer, value);
+}
+
+template <typename T>
+T read_value(GPS::istream& request) {
+    T value{};
+    read_field(request, value);
+    return value;
+}
+
+// A string argument; `usable` turns false when its count was refused.
+GPS::owned_wstring read_string(GPS::istream& request, bool& usable) {
+    bool refused = false;
+    GPS::owned_wstring text = GPS::read_wstring(request, refused);
+    usable = usable && !refused && !request.failed();
+    return text;
+}
+
+const wchar_t* or_empty(const GPS::owned_wstring& text) {
+    return text ? text.get() : L"";
+}
+
+}  // namespace
+
+void CDataServer::serve_request(GPS::istream& request, GPS::ostream& answer) {
+    const auto code = read_value<std::int32_t>(request);
+    if (request.failed()) {
+        return;
+    }
+    if (!is_request(code)) {
+        write_int(answer, NoSuchRequest);
+        return;
+    }
+    if (code == Quit) {
+        request_stop();
+        return;
+    }
+    write_int(answer, code);
+    switch (code) {
+        case EnumPorts:
+            return enum_ports_request(answer);
+        case Connect:
+            return connect_request(request, answer);
+        case ConnectPort:
+            return connect_port_request(request, answer);
+        case Disconnect:
+            return disconnect_request(answer);
+        case GetInputMode:
+            return input_mode_request(answer);
+        case OpenFile:
+            return open_file_request(request, answer);
+        case StartWrite:
+            return start_write_request(request, answer);
+        case StopWrite:
+            return stop_write_request(answer);
+        case GetValidRMC:
+            return valid_rmc_request(answer);
+        case GetTimeStampMode:
+            return write_int(answer, tstamp ? 1 : 0);
+        case RestartReceiver:
+            return restart_receiver_request(request, answer);
+        case GetConnection:
+            return connection_request(answer);
+        case GetReceiver:
+            return get_receiver_request(answer);
+        case OpenMemory:
+            return open_memory_request(request, answer);
+        case SetReceiver:
+            return set_receiver_request(request, answer);
+        default:
+            return;
+    }
+}
+
+void CDataServer::enum_ports_request(GPS::ostream& answer) {
+    // The list belongs to a running scan until its end: the answer then lists nothing.
+    if (!scanner.enum_ports()) {
+        trace(L"CDataServer::serve_request: a scan runs, no ports listed");
+        return write_int(answer, 0);
+    }
+    write_int(answer, static_cast<std::int32_t>(scanner.ports.size()));
+    for (const CPort& port : scanner.ports) {
+        GPS::write_wstring(answer, port.name);
+    }
+}
+
+void CDataServer::connect_request(GPS::istream& request, GPS::ostream& answer) {
+    const auto parallel = read_value<std::int32_t>(request);
+    if (request.failed()) {
+        return write_int(answer, 0);
+    }
+    if (connect_last_used_port()) {
+        PortAccess access(*this);
+        write_int(answer, 1);
+        GPS::write_wstring(answer, access.port().name);
+        write_int(answer, static_cast<std::int32_t>(access.port().baud));
+        return;
+    }
+    write_int(answer, 0);
+    if (scanner.scanning()) {
+        trace(L"CDataServer::serve_request: a scan runs already, none started");
+    } else if (parallel != 0) {
+        scanner.scan_ports_parallel(this);
+    } else {
+        scanner.scan_ports_sequential(this);
+    }
+}
+
+void CDataServer::connect_port_request(GPS::istream& request, GPS::ostream& answer) {
+    bool usable = true;
+    const GPS::owned_wstring name = read_string(request, usable);
+    const auto baud = read_value<std::int32_t>(request);
+    if (!usable || request.failed()) {
+        write_int(answer, 0);
+        return write_int(answer, static_cast<std::int32_t>(ERROR_INVALID_DATA));
+    }
+    // An empty name (a zero count reads as none) means the remembered port.
+    if (try_setup_port(name.get(), baud)) {
+        return write_int(answer, 1);
+    }
+    const DWORD error = GetLastError();
+    write_int(answer, 0);
+    write_int(answer, static_cast<std::int32_t>(error));
+}
+
+void CDataServer::disconnect_request(GPS::ostream& /*answer*/) {
+    stop_reconnection();
+    {
+        PortAccess access(*this);
+        access.take_out();
+    }
+    // A reader whose failure raced with the take-out may have started reconnecting meanwhile.
+    stop_reconnection();
+}
+
+void CDataServer::input_mode_request(GPS::ostream& answer) {
+    PortAccess access(*this);
+    write_int(answer, static_cast<std::int32_t>(access.input_mode()));
+}
+
+void CDataServer::open_file_request(GPS::istream& request, GPS::ostream& answer) {
+    bool usable = true;
+    const GPS::owned_wstring path = read_string(request, usable);
+    const auto loop = read_value<std::int32_t>(request);
+    const auto speed = read_value<float>(request);
+    if (!usable || request.failed()) {
+        return write_int(answer, 0);
+    }
+    PortAccess access(*this);
+    const bool opened = access.port().open_file(or_empty(path), loop, speed);
+    if (opened) {
+        access.adopt_input();
+    }
+    write_int(answer, opened ? 1 : 0);
+}
+
+void CDataServer::open_memory_request(GPS::istream& request, GPS::ostream& answer) {
+    bool usable = true;
+    const GPS::owned_wstring name = read_string(request, usable);
+    if (!usable) {
+        return write_int(answer, 0);
+    }
+    PortAccess access(*this);
+    const bool opened = access.port().open_memory(or_empty(name));
+    if (opened) {
+        access.adopt_input();
+    }
+    write_int(answer, opened ? 1 : 0);
+}
+
+void CDataServer::start_write_request(GPS::istream& request, GPS::ostream& answer) {
+    bool usable = true;
+    const GPS::owned_wstring path = read_string(request, usable);
+    if (!usable) {
+        return write_int(answer, 0);
+    }
+    PortAccess access(*this);
+    const bool started = access.io() != nullptr && access.io()->start_write(or_empty(path));
+    write_int(answer, started ? 1 : 0);
+}
+
+void CDataServer::stop_write_request(GPS::ostream& answer) {
+    PortAccess access(*this);
+    if (access.io() == nullptr) {
+        return write_int(answer, 0);
+    }
+    access.io()->stop_write();
+    write_int(answer, 1);
+}
+
+void CDataServer::valid_rmc_request(GPS::ostream& answer) {
+    CRMCRecord fix;
+    valid_rmc.get_rmc(fix);
+    if (fix.status != 'A') {
+        return write_int(answer, 0);
+    }
+    write_int(answer, 1);
+    fix.serialize(answer);
+}
+
+void CDataServer::restart_receiver_request(GPS::istream& request, GPS::ostream& answer) {
+    const auto cold = read_value<std::int32_t>(request);
+    if (!request.failed()) {
+        PortAccess access(*this);
+        if (access.io() != nullptr) {
+            access.io()->restart_receiver(cold != 0);
+        }
+    }
+    write_int(answer, 1);
+}
+
+void CDataServer::connection_request(GPS::ostream& answer) {
+    PortAccess access(*this);
+    // Only a serial input that is not recording tells its port.
+    if (access.input_mode() != INPUT_SERIAL) {
+        return write_int(answer, 0);
+    }
+    write_int(answer, 1);
+    GPS::write_wstring(answer, access.port().name);
+    write_int(answer, static_cast<std::int32_t>(access.port().baud));
+}
+
+void CDataServer::get_receiver_request(GPS::ostream& answer) {
+    PortAccess access(*this);
+    write_int(answer, access.io() != nullptr ? access.io()->get_receiver(nullptr) : 0);
+}
+
+void CDataServer::set_receiver_request(GPS::istream& request, GPS::ostream& answer) {
+    const auto value = read_value<std::int32_t>(request);
+    if (request.failed()) {
+        return write_int(answer, 0);
+    }
+    PortAccess access(*this);
+    write_int(answer, access.io() != nullptr ? access.io()->set_receiver(value) : 0);
+}

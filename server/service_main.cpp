@@ -1,0 +1,76 @@
+// tarnwickd: the position service. One instance per namespace; it runs in the foreground until
+// a client sends Quit, the data stream overflows, or SIGINT/SIGTERM arrives.
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/win32.h"
+#include "server/data_server.h"
+#include "server/registry_settings.h"
+#include "server/stop_signals.h"
+
+namespace {
+
+constexpr DWORD path_size = 1024;
+
+constexpr const char* usage =
+    "Usage: tarnwickd [tstamp]\n"
+    "       tarnwickd --help | --version\n"
+    "\n"
+    "The Tarnwick position service: finds the GPS receiver on a serial port, reads its NMEA\n"
+    "stream and serves it to clients through the named channels of the namespace\n"
+    "(TARNWICK_HOME, else the user's state directory). It runs in the foreground until a client\n"
+    "sends Quit or SIGINT/SIGTERM arrives; a second start while one runs exits at once with 0.\n"
+    "\n"
+    "  tstamp     RMC messages on the data stream carry the millisecond tick of their writing\n"
+    "  --help     print this text and exit\n"
+    "  --version  print the version and exit\n"
+    "\n"
+    "Environment: TARNWICK_HOME selects the namespace; TARNWICK_DEBUG=1 traces to standard "
+    "error.\n";
+
+bool argument_is(int argc, char** argv, const char* word) {
+    return argc > 1 && std::strcmp(argv[1], word) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argument_is(argc, argv, "--help")) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (argument_is(argc, argv, "--version")) {
+        std::printf("tarnwickd %s\n", TARNWICK_VERSION);
+        return 0;
+    }
+    // Before the first thread exists, so that none of them receives the stop signals.
+    tarnwick::server::StopSignals stop_signals;
+
+    const HANDLE start_event = CreateEventW(nullptr, TRUE, FALSE, L"TARNWICK_START");
+    if (start_event == nullptr) {
+        return -1;
+    }
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(start_event);
+        return 0;
+    }
+    wchar_t path[path_size] = {};
+    if (GetModuleFileNameW(nullptr, path, path_size) == 0) {
+        CloseHandle(start_event);
+        return -1;
+    }
+    if (auto key = tarnwick::server::ServiceKey::create()) {
+        key.set_string(L"path", path);
+    }
+    {
+        CDataServer server;
+        if (server.init(argument_is(argc, argv, "tstamp"))) {
+            EventModify(start_event, EVENT_SET);
+            stop_signals.watch([&server] { server.request_stop(); });
+            server.wait_main_thread();
+        }
+        CloseHandle(start_event);
+    }
+    return 0;
+}
