@@ -1,0 +1,143 @@
+// tarnwickd with simulated receivers on pseudo-terminals: the remembered port at start-up and
+// for Connect, ConnectPort, a scan through EndScan, a port that vanishes and returns, recording.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "client/answer.h"
+#include "tests/server/service_fixture.h"
+
+namespace tarnwick::test {
+namespace {
+
+using client::RequestBatch;
+
+class ServicePortsTest : public ServiceTest {
+  protected:
+    bool sentences_arrive(int count = 3) {
+        const int before = session().count(rmc_id);
+        return session().watch_until([&] { return session().count(rmc_id) >= before + count; },
+                                     20s);
+    }
+    void expect_connection(const wchar_t* port, std::int32_t baud) {
+        const client::Answer connection = session().ask(RequestBatch().get_connection());
+        EXPECT_EQ(connection.result, 1);
+        EXPECT_EQ(connection.port, port);
+        EXPECT_EQ(connection.baud, baud);
+    }
+};
+
+TEST_F(ServicePortsTest, StartUpReconnectsToTheRememberedPort) {
+    const auto receiver = start_receiver("COM3:");
+    remember_port(L"COM3:", 4800);
+    start_service();
+    ASSERT_TRUE(session().watch_until([&] { return session().count(reconnected_id) == 1; }, 20s));
+    EXPECT_EQ(messages_with(reconnected_id).front()->input_mode, 1);
+    EXPECT_TRUE(sentences_arrive());
+    expect_connection(L"COM3:", 4800);
+}
+
+TEST_F(ServicePortsTest, ConnectTakesTheRememberedPortWithoutScanning) {
+    const auto receiver = start_receiver("COM3:");
+    remember_port(L"COM3:", 4800);
+    start_service();
+    const client::Answer connect = session().ask(RequestBatch().connect(true));
+    EXPECT_EQ(connect.result, 1);
+    EXPECT_EQ(connect.port, L"COM3:");
+    EXPECT_EQ(connect.baud, 4800);
+    EXPECT_TRUE(sentences_arrive());
+    session().watch_for(1500ms);
+    EXPECT_EQ(session().count(scan_event_id), 0);
+}
+
+TEST_F(ServicePortsTest, ConnectPortWithAnEmptyNameTakesTheRememberedPort) {
+    const auto receiver = start_receiver("COM3:");
+    remember_port(L"COM3:", 4800);
+    start_service();
+    EXPECT_EQ(session().ask(RequestBatch().connect_port(L"", 0)).result, 1);
+    expect_connection(L"COM3:", 4800);
+    EXPECT_TRUE(sentences_arrive());
+}
+
+TEST_F(ServicePortsTest, ConnectWithoutARememberedPortScansUntilEndScan) {
+    const auto receiver = start_receiver("COM2:", {"--baud", "9600"});
+    start_service();
+    EXPECT_EQ(session().ask(RequestBatch().connect(true)).result, 0);
+    // A scan runs: neither another scan nor a listing of ports now.
+    EXPECT_EQ(session().ask(RequestBatch().connect(false)).result, 0);
+    const client::Answer ports = session().ask(RequestBatch().enum_ports());
+    EXPECT_EQ(ports.code, 1001);
+    EXPECT_EQ(ports.result, 0);
+
+    auto scan_ended = [&] {
+        for (const client::StreamMessage* event : messages_with(scan_event_id)) {
+            if (event->scan.code == end_scan_code) {
+                return true;
+            }
+        }
+        return false;
+    };
+    ASSERT_TRUE(session().watch_until(scan_ended, 120s));
+    const auto events = messages_with(scan_event_id);
+    EXPECT_EQ(events.front()->scan.code, 0) << "StartScan first";
+    int starts = 0;
+    for (const client::StreamMessage* event : events) {
+        starts += event->scan.code == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(starts, 1);
+    const client::ScanEvent& end = events.back()->scan;
+    EXPECT_EQ(end.code, end_scan_code);
+    ASSERT_EQ(end.summary.size(), 1u);
+    EXPECT_EQ(end.summary[0].port, L"COM2:");
+    EXPECT_EQ(end.summary[0].rates, std::vector<std::int32_t>{9600});
+
+    // A scan connects nothing; ConnectPort does, and remembers the port.
+    EXPECT_EQ(session().ask(RequestBatch().get_input_mode()).result, 0);
+    EXPECT_EQ(session().ask(RequestBatch().connect_port(L"COM2:", 9600)).result, 1);
+    expect_connection(L"COM2:", 9600);
+    EXPECT_TRUE(sentences_arrive());
+    session().call(RequestBatch().disconnect());
+    const client::Answer connect = session().ask(RequestBatch().connect(false));
+    EXPECT_EQ(connect.result, 1) << "the port is remembered now";
+    EXPECT_EQ(connect.port, L"COM2:");
+}
+
+TEST_F(ServicePortsTest, VanishedPortIsLostThenReconnected) {
+    auto receiver = start_receiver("COM3:", {"--vanish-after", "3"});
+    start_service();
+    EXPECT_EQ(session().ask(RequestBatch().connect_port(L"COM3:", 4800)).result, 1);
+    ASSERT_TRUE(session().watch_until([&] { return session().count(input_lost_id) == 1; }, 30s));
+    EXPECT_EQ(session().ask(RequestBatch().get_input_mode()).result, 0);
+    receiver->wait();
+
+    receiver = start_receiver("COM3:");
+    ASSERT_TRUE(session().watch_until([&] { return session().count(reconnected_id) == 1; }, 30s));
+    EXPECT_EQ(messages_with(reconnected_id).front()->input_mode, 1);
+    EXPECT_TRUE(sentences_arrive());
+    EXPECT_EQ(session().count(input_lost_id), 1);
+    EXPECT_TRUE(session().stream_intact());
+}
+
+TEST_F(ServicePortsTest, RecordingThroughRequests) {
+    const auto receiver = start_receiver("COM3:");
+    start_service();
+    const std::filesystem::path recording = home() / "recorded.nmea";
+    EXPECT_EQ(session().ask(RequestBatch().connect_port(L"COM3:", 4800)).result, 1);
+    const auto started = session().call(
+        RequestBatch().start_write(recording.wstring()).get_connection().get_input_mode());
+    ASSERT_TRUE(started);
+    EXPECT_EQ((*started)[0].result, 1);
+    EXPECT_EQ((*started)[1].result, 0) << "no connection is told while recording";
+    EXPECT_EQ((*started)[2].result, 1 | 4);
+    EXPECT_TRUE(sentences_arrive(5));
+    const auto stopped = session().call(RequestBatch().stop_write().get_input_mode());
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ((*stopped)[0].result, 1);
+    EXPECT_EQ((*stopped)[1].result, 1);
+    expect_connection(L"COM3:", 4800);
+    EXPECT_NE(read_file(recording).find("$GPRMC,"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarnwick::test

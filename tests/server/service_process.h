@@ -1,0 +1,33 @@
+#pragma once
+// tarnwickd running as a real process in the test's namespace: started with its arguments,
+// ready once it has signalled its start event, and its exit.
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tests/support/spawned_process.h"
+
+namespace tarnwick::test {
+
+class ServiceProcess {
+  public:
+    // Starts build/<dir>/server/tarnwickd with `args` in the test's environment.
+    explicit ServiceProcess(const std::vector<std::string>& args = {});
+
+    // Waits until the service has signalled "TARNWICK_START"; false when it did not in time.
+    bool wait_ready(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // The exit code (-signal when a signal ended it).
+    int wait() { return process_.wait(); }
+    void signal(int number) { process_.kill(number); }
+
+  private:
+    SpawnedProcess process_;
+};
+
+// The service's executable in the build tree.
+std::filesystem::path service_program();
+// True when a process holds the start event, i.e. a service runs in the namespace.
+bool start_event_exists();
+
+}  // namespace tarnwick::test

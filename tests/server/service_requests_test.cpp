@@ -1,0 +1,69 @@
+// Requests of a real tarnwickd that need no receiver on a port: faulty string counts, a replay
+// that ends, and the fix store's answer.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/server/service_fixture.h"
+
+namespace tarnwick::test {
+namespace {
+
+using client::RequestBatch;
+
+class ServiceRequestsTest : public ServiceTest {};
+
+TEST_F(ServiceRequestsTest, RefusedStringCountIsAFailureAndTheBatchGoesOn) {
+    start_service();
+    RawRequests batch;
+    batch.i32(1004).i32(-1).i32(4800);  // ConnectPort, negative count
+    batch.i32(1009).i32(1 << 30);       // StartWrite, absurd count
+    batch.i32(1015);                    // GetTimeStampMode
+    const std::optional<Bytes> answer = session().call(batch.bytes());
+    ASSERT_TRUE(answer);
+    RawRequests expected;
+    expected.i32(1004).i32(0).i32(13).i32(1009).i32(0).i32(1015).i32(0);
+    EXPECT_EQ(*answer, expected.bytes());
+    EXPECT_EQ(session().ask(RequestBatch().get_input_mode()).code, 1006) << "still serving";
+}
+
+TEST_F(ServiceRequestsTest, ReplayWithoutLoopEndsOnceAndIsNotReconnected) {
+    const std::filesystem::path track = make_track(10);
+    start_service();
+    EXPECT_EQ(session().ask(RequestBatch().get_valid_rmc()).result, 0) << "no fix yet";
+    EXPECT_EQ(session().ask(RequestBatch().open_file(track.wstring(), false, 20.0f)).result, 1);
+    ASSERT_TRUE(session().watch_until([&] { return session().count(input_ended_id) == 1; }, 20s));
+    // Reconnection would try after a second.
+    session().watch_for(2500ms);
+    EXPECT_EQ(session().count(input_ended_id), 1);
+    EXPECT_EQ(session().count(input_lost_id), 0);
+    EXPECT_EQ(session().count(reconnected_id), 0);
+    EXPECT_GT(session().count(rmc_id), 0);
+    EXPECT_TRUE(session().stream_intact());
+    EXPECT_EQ(session().ask(RequestBatch().get_input_mode()).result, 0);
+
+    const client::Answer fix = session().ask(RequestBatch().get_valid_rmc());
+    EXPECT_EQ(fix.result, 1);
+    ASSERT_TRUE(fix.fix.has_value());
+    EXPECT_EQ(fix.fix->status, 'A');
+}
+
+TEST_F(ServiceRequestsTest, OpenFileIsRefusedWhileAnInputIsOpen) {
+    const std::filesystem::path track = make_track(30);
+    start_service();
+    EXPECT_EQ(session().ask(RequestBatch().open_file(track.wstring(), true, 1.0f)).result, 1);
+    EXPECT_EQ(session().ask(RequestBatch().open_file(track.wstring(), true, 1.0f)).result, 0);
+    const auto answers = session().call(
+        RequestBatch().get_input_mode().get_connection().disconnect().get_input_mode());
+    ASSERT_TRUE(answers);
+    EXPECT_EQ((*answers)[0].result, 2);
+    EXPECT_EQ((*answers)[1].result, 0) << "a replay is no connection";
+    EXPECT_EQ((*answers)[3].result, 0);
+    session().watch_for(1500ms);
+    EXPECT_EQ(session().count(input_ended_id) + session().count(input_lost_id), 0)
+        << "a reader taken out reports no end";
+}
+
+}  // namespace
+}  // namespace tarnwick::test
