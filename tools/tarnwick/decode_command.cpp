@@ -123,6 +123,7 @@ void add_decode_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<DecodeOptions>();
     CLI::App* command = app.add_subcommand(
         "decode", "Decode NMEA sentences offline: one line per delivered record");
+    command->footer("Example:\n  tarnwick decode --format json --stats data/sample-track.nmea");
     command
         ->add_option("--framing", options->framing_name,
                      "serial: sentences end at CR LF (serial port, shared memory); file: at the "

@@ -1,0 +1,97 @@
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "platform/win32.h"
+#include "tools/tarnwick/commands.h"
+#include "tools/tarnwick/message_format.h"
+#include "tools/tarnwick/service_command.h"
+
+namespace tarnwick::cli {
+namespace {
+
+struct ConnectPortOptions : ServiceOptions {
+    std::string port;
+    int baud = 0;
+};
+
+std::string failure_hint(std::uint32_t system_error) {
+    switch (system_error) {
+        case ERROR_ACCESS_DENIED:
+            return "permission denied on the device: add yourself to the dialout group "
+                   "(sudo usermod -aG dialout $USER) and log in again";
+        case ERROR_SHARING_VIOLATION:
+            return "the port is busy: another program has it open";
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return "no such port (see tarnwick ports)";
+        case ERROR_TIMEOUT:
+        case ERROR_NOT_READY:
+            return "no NMEA sentence came within 5 s at that rate (try tarnwick connect to scan)";
+        default:
+            return "system error " + std::to_string(system_error);
+    }
+}
+
+int run_connect_port(const ConnectPortOptions& options) {
+    std::unique_ptr<client::Client> client;
+    if (const int failed = open_client("connect-port", options, client)) {
+        return failed;
+    }
+    if (!options.json) {
+        std::fprintf(stderr, "connecting to %s at %d baud: waiting up to 5 s for a sentence\n",
+                     options.port.empty() ? "the remembered port" : options.port.c_str(),
+                     options.baud);
+    }
+    std::vector<client::Answer> answers;
+    const auto error = client->send(client::RequestBatch()
+                                        .connect_port(wide(options.port), options.baud)
+                                        .get_connection()
+                                        .get_input_mode(),
+                                    answers);
+    if (error != client::ClientError::none) {
+        return report_error("connect-port", error);
+    }
+    const client::Answer& result = answers[0];
+    const client::Answer& connection = answers[1];
+    const std::int32_t mode = answers[2].result;
+    if (options.json) {
+        nlohmann::ordered_json out{{"connected", result.result == 1}};
+        if (result.result == 1) {
+            out["port"] = narrow(connection.port);
+            out["baud"] = connection.baud;
+            out["input"] = input_mode_json(mode);
+        } else {
+            out["system_error"] = result.system_error;
+        }
+        std::printf("%s\n", out.dump().c_str());
+    }
+    if (result.result != 1) {
+        return fail("connect-port", failure_hint(result.system_error), exit_request_failed);
+    }
+    if (!options.json) {
+        // The service keeps an open input as it is, whatever port was asked for.
+        if (connection.result == 1) {
+            std::printf("connected to %s at %d baud\n", narrow(connection.port).c_str(),
+                        connection.baud);
+        } else {
+            std::printf("an input is already open (%s): tarnwick disconnect first to change it\n",
+                        input_mode_text(mode).c_str());
+        }
+    }
+    return exit_ok;
+}
+
+}  // namespace
+
+void add_connect_port_command(CLI::App& app, int& exit_code) {
+    auto options = std::make_shared<ConnectPortOptions>();
+    CLI::App* command = add_service_command(
+        app, "connect-port", "Connect to one port at one baud rate and remember it",
+        "tarnwick connect-port COM1: 4800   (an empty NAME \"\" means the remembered port)",
+        *options, true);
+    command->add_option("NAME", options->port, "port name, e.g. COM1:")->required();
+    command->add_option("BAUD", options->baud, "baud rate, e.g. 4800")->required();
+    command->callback([options, &exit_code] { exit_code = run_connect_port(*options); });
+}
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,43 @@
+#include <cstdio>
+
+#include "tools/common/record_json.h"
+#include "tools/tarnwick/commands.h"
+#include "tools/tarnwick/message_format.h"
+#include "tools/tarnwick/service_command.h"
+
+namespace tarnwick::cli {
+namespace {
+
+int run_fix(const ServiceOptions& options) {
+    std::unique_ptr<client::Client> client;
+    if (const int failed = open_client("fix", options, client)) {
+        return failed;
+    }
+    std::optional<CRMCRecord> fix;
+    if (const auto error = client->get_valid_rmc(fix); error != client::ClientError::none) {
+        return report_error("fix", error);
+    }
+    if (options.json) {
+        std::printf("%s\n", nlohmann::ordered_json{{"fix", fix ? tools::record_to_json(4, *fix)
+                                                               : nlohmann::ordered_json()}}
+                                .dump()
+                                .c_str());
+    } else if (fix) {
+        std::printf("%s\n", fix_text(*fix).c_str());
+    }
+    if (!fix) {
+        return fail("fix", "no valid fix stored yet", exit_request_failed);
+    }
+    return exit_ok;
+}
+
+}  // namespace
+
+void add_fix_command(CLI::App& app, int& exit_code) {
+    auto options = std::make_shared<ServiceOptions>();
+    CLI::App* command = add_service_command(app, "fix", "Show the last valid fix (RMC)",
+                                            "tarnwick fix --json", *options, true);
+    command->callback([options, &exit_code] { exit_code = run_fix(*options); });
+}
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,28 @@
+#pragma once
+// Data-stream messages and answers as the subcommands print them: readable text, JSON, and
+// the raw `<id> <hex>` lines of `tarnwick decode --format raw`.
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "client/stream_message.h"
+#include "nmea/rmc_record.h"
+
+namespace tarnwick::cli {
+
+// "serial port", "file replay, recording", "none" …
+std::string input_mode_text(std::int32_t mode);
+nlohmann::ordered_json input_mode_json(std::int32_t mode);
+
+// "2026-12-09 12:34:56.000 UTC  51°30.1234' N  0°07.5000' W  12.3 kn  course 45.0°"
+std::string fix_text(const CRMCRecord& fix);
+
+// One readable line (no newline).
+std::string message_text(const client::StreamMessage& message);
+// One JSON object: records through tools/common's renderer, with "tick" when there is one.
+nlohmann::ordered_json message_json(const client::StreamMessage& message);
+// Records: "<id> <hex of the record>"; notifications: "<id> <hex of the body>".
+std::string message_raw(const client::StreamMessage& message);
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,170 @@
+#include <cstdio>
+
+#include "client/protocol_codes.h"
+#include "client/scan_event_names.h"
+#include "nmea/gga_record.h"
+#include "nmea/gll_record.h"
+#include "nmea/gsa_record.h"
+#include "nmea/gsv_record.h"
+#include "nmea/message_id.h"
+#include "nmea/porza_record.h"
+#include "nmea/porzx_record.h"
+#include "nmea/vtg_record.h"
+#include "tools/tarnwick/message_format.h"
+#include "tools/tarnwick/service_command.h"
+
+namespace tarnwick::cli {
+namespace {
+
+std::string printf_string(const char* format, auto... values) {
+    char text[256];
+    const int length = std::snprintf(text, sizeof text, format, values...);
+    return std::string(text, length < 0 ? 0 : std::min<std::size_t>(length, sizeof text - 1));
+}
+
+char shown(char c) {
+    return c == 0 ? '-' : c;
+}
+
+std::string time_text(const CNMEATime& time) {
+    return printf_string("%02u:%02u:%06.3f", unsigned{time.hour}, unsigned{time.minute},
+                         static_cast<double>(time.second));
+}
+
+std::string position_text(const CNMEAPosition& p) {
+    return printf_string("%d°%07.4f' %c  %d°%07.4f' %c", p.lat_deg, static_cast<double>(p.lat_min),
+                         shown(p.lat_hemi), p.lon_deg, static_cast<double>(p.lon_min),
+                         shown(p.lon_hemi));
+}
+
+std::string record_text(std::int32_t id, const CNMEARecord& record) {
+    switch (static_cast<NMEAMessageId>(id)) {
+        case NMEAMessageId::GGA: {
+            const auto& r = static_cast<const CGGARecord&>(record);
+            return "GGA   " + time_text(r.time) + "  " + position_text(r.position) +
+                   printf_string("  quality %d  %d satellites  hdop %.1f  altitude %.1f %c",
+                                 r.quality, int{r.satellites}, static_cast<double>(r.hdop),
+                                 static_cast<double>(r.altitude), shown(r.altitude_unit));
+        }
+        case NMEAMessageId::GLL: {
+            const auto& r = static_cast<const CGLLRecord&>(record);
+            return "GLL   " + time_text(r.time) + "  " + position_text(r.position) +
+                   printf_string("  status %c", shown(r.status));
+        }
+        case NMEAMessageId::GSA: {
+            const auto& r = static_cast<const CGSARecord&>(record);
+            std::string used;
+            for (int i = 0; i < r.prn_count && i < CGSARecord::capacity; ++i) {
+                if (r.prn[i] != CGSARecord::empty_slot) {
+                    used += printf_string(" %u", unsigned{r.prn[i]});
+                }
+            }
+            return printf_string("GSA   mode %c  fix %dD  pdop %.1f hdop %.1f vdop %.1f  used:",
+                                 shown(r.mode), r.fix_type, static_cast<double>(r.pdop),
+                                 static_cast<double>(r.hdop), static_cast<double>(r.vdop)) +
+                   used;
+        }
+        case NMEAMessageId::GSV: {
+            const auto& r = static_cast<const CGSVRecord&>(record);
+            std::string satellites;
+            for (const CGSVSatellite& s : r.satellites) {
+                if (s.prn == CGSVSatellite::empty8) {
+                    continue;
+                }
+                satellites += printf_string(" %u", unsigned{s.prn});
+                if (s.snr != CGSVSatellite::empty8) {
+                    satellites += printf_string("(%udB)", unsigned{s.snr});
+                }
+            }
+            return printf_string("GSV   %d in view:", r.in_view) + satellites;
+        }
+        case NMEAMessageId::RMC:
+            return "RMC   " + fix_text(static_cast<const CRMCRecord&>(record)) +
+                   printf_string("  status %c",
+                                 shown(static_cast<const CRMCRecord&>(record).status));
+        case NMEAMessageId::VTG: {
+            const auto& r = static_cast<const CVTGRecord&>(record);
+            return printf_string(
+                "VTG   course %.1f° true  %.1f kn  %.1f km/h", static_cast<double>(r.course_true),
+                static_cast<double>(r.speed_knots), static_cast<double>(r.speed_kmh));
+        }
+        case NMEAMessageId::PORZA: {
+            const auto& r = static_cast<const CPORZARecord&>(record);
+            return printf_string("PORZA %d %d %d", r.param1, r.param2, r.param3);
+        }
+        case NMEAMessageId::PORZX: {
+            const auto& r = static_cast<const CPORZXRecord&>(record);
+            return printf_string("PORZX receiver %d", r.receiver);
+        }
+        case NMEAMessageId::None:
+            break;
+    }
+    return printf_string("record %d", id);
+}
+
+std::string scan_text(const client::ScanEvent& scan) {
+    std::string text = std::string("scan  ") + client::scan_event_name(scan.code);
+    if (!scan.port.empty()) {
+        text += " " + narrow(scan.port);
+    }
+    if (scan.value != 0) {
+        text += printf_string(" %d", scan.value);
+    }
+    for (const client::ScanPortRates& port : scan.summary) {
+        text += "  " + narrow(port.port) + ":";
+        for (const std::int32_t rate : port.rates) {
+            text += printf_string(" %d", rate);
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string input_mode_text(std::int32_t mode) {
+    std::string text;
+    if ((mode & client::input_serial) != 0) {
+        text = "serial port";
+    } else if ((mode & client::input_file) != 0) {
+        text = "file replay";
+    } else if ((mode & client::input_memory) != 0) {
+        text = "shared memory";
+    } else {
+        return "none";
+    }
+    if ((mode & client::input_recording) != 0) {
+        text += ", recording";
+    }
+    return text;
+}
+
+std::string fix_text(const CRMCRecord& fix) {
+    return printf_string("20%02d-%02d-%02d ", int{fix.year}, int{fix.month}, int{fix.day}) +
+           time_text(fix.time) + " UTC  " + position_text(fix.position) +
+           printf_string("  %.1f kn  course %.1f°", static_cast<double>(fix.speed),
+                         static_cast<double>(fix.course));
+}
+
+std::string message_text(const client::StreamMessage& message) {
+    if (message.record) {
+        std::string text = record_text(message.id, *message.record);
+        if (message.tick) {
+            text += printf_string("  tick %u", *message.tick);
+        }
+        return text;
+    }
+    switch (message.id) {
+        case client::scan_event_id:
+            return scan_text(message.scan);
+        case client::input_lost_id:
+            return "input lost: the service reconnects in the background";
+        case client::input_ended_id:
+            return "input ended";
+        case client::reconnected_id:
+            return "reconnected: input " + input_mode_text(message.input_mode);
+        default:
+            return printf_string("message %d", message.id);
+    }
+}
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,96 @@
+#include <chrono>
+#include <cstdio>
+
+#include "client/watcher.h"
+#include "tools/tarnwick/commands.h"
+#include "tools/tarnwick/message_format.h"
+#include "tools/tarnwick/service_command.h"
+
+namespace tarnwick::cli {
+namespace {
+
+struct WatchOptions : ServiceOptions {
+    std::string format = "text";
+    long long count = 0;  // 0: no limit
+    double seconds = 0;   // 0: no limit
+};
+
+std::string render(const std::string& format, const client::StreamMessage& message) {
+    if (format == "json") {
+        return message_json(message).dump();
+    }
+    if (format == "raw") {
+        return message_raw(message);
+    }
+    return message_text(message);
+}
+
+int run_watch(const WatchOptions& options) {
+    std::unique_ptr<client::Client> client;
+    if (const int failed = open_client("watch", options, client)) {
+        return failed;
+    }
+    std::unique_ptr<client::Watcher> watcher;
+    if (const auto error = client::Watcher::open(*client, watcher);
+        error != client::ClientError::none) {
+        return report_error("watch", error);
+    }
+    using clock = std::chrono::steady_clock;
+    const bool bounded = options.seconds > 0;
+    const auto deadline =
+        clock::now() + std::chrono::milliseconds(static_cast<long long>(options.seconds * 1000));
+    long long shown = 0;
+    while (options.count == 0 || shown < options.count) {
+        auto wait = std::chrono::milliseconds(1000);
+        if (bounded) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now());
+            if (left.count() <= 0) {
+                break;
+            }
+            wait = std::min(wait, left);
+        }
+        client::StreamMessage message;
+        std::uint64_t lost = 0;
+        const auto error = watcher->next(wait, message, lost);
+        if (error == client::ClientError::timed_out) {
+            continue;
+        }
+        if (error != client::ClientError::none) {
+            return report_error("watch", error);
+        }
+        if (lost != 0) {
+            std::fprintf(stderr, "tarnwick watch: %llu messages lost (this watcher fell behind)\n",
+                         static_cast<unsigned long long>(lost));
+        }
+        std::printf("%s\n", render(options.format, message).c_str());
+        std::fflush(stdout);
+        ++shown;
+    }
+    if (std::ferror(stdout)) {
+        return fail("watch", "cannot write the messages", exit_request_failed);
+    }
+    return exit_ok;
+}
+
+}  // namespace
+
+void add_watch_command(CLI::App& app, int& exit_code) {
+    auto options = std::make_shared<WatchOptions>();
+    CLI::App* command = add_service_command(
+        app, "watch", "Print the data stream: positions, satellites, scan events, notifications",
+        "tarnwick watch --count 10 --format json", *options, false);
+    command
+        ->add_option("--format", options->format,
+                     "text: readable lines; json: one object per message; raw: \"<id> <hex>\" "
+                     "as tarnwick decode --format raw")
+        ->check(CLI::IsMember({"text", "json", "raw"}))
+        ->capture_default_str();
+    command->add_option("--count", options->count, "stop after N messages")
+        ->check(CLI::NonNegativeNumber);
+    command->add_option("--seconds", options->seconds, "stop after S seconds")
+        ->check(CLI::NonNegativeNumber);
+    command->callback([options, &exit_code] { exit_code = run_watch(*options); });
+}
+
+}  // namespace tarnwick::cli
