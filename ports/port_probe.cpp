@@ -99,6 +99,9 @@ void CPort::try_baud_rate(HANDLE handle, std::int32_t rate, std::int32_t byte_si
             fail(SetCommStateFailed, L"CPort::try_baud_rate(%p,%d,%d,%d,%d):  SetCommState failed");
             return;
         }
+        // What the driver holds arrived at the old speed: a receiver talking at that speed
+        // would otherwise count as answering at this one.
+        PurgeComm(handle, PURGE_RXCLEAR);
     }
     COMMTIMEOUTS timeouts = probe_timeouts;
     if (!SetCommTimeouts(handle, &timeouts)) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "platform/test_seams.h"
@@ -37,7 +39,7 @@ TEST_F(PortProbeTest, TryConnectOpensThePortOnceWithARunningReader) {
     ASSERT_NE(receiver, nullptr);
     CPort port;
     ASSERT_TRUE(port.try_connect(L"COM3:", 4800, 8, 0, 0));
-    ASSERT_NE(port.io, nullptr);
+    ASSERT_TRUE(port.io);
     EXPECT_EQ(port.io->input_mode.load(), INPUT_SERIAL);
     EXPECT_STREQ(port.name, L"COM3:");
     EXPECT_EQ(port.baud, 4800u);
@@ -49,7 +51,7 @@ TEST_F(PortProbeTest, TryConnectOpensThePortOnceWithARunningReader) {
 
     CPort other;
     EXPECT_FALSE(other.try_connect(L"COM3:", 4800, 8, 0, 0)) << "the port is held exclusively";
-    EXPECT_EQ(other.io, nullptr);
+    EXPECT_FALSE(other.io);
     EXPECT_STREQ(other.name, L"");
 
     port.release_io();
@@ -70,7 +72,7 @@ TEST_F(PortProbeTest, TryConnectToAPortThatCannotOpenFails) {
     for (const wchar_t* name : {L"COM2:", L"COM9:", L""}) {
         CPort port;
         EXPECT_FALSE(port.try_connect(name, 4800, 8, 0, 0)) << name;
-        EXPECT_EQ(port.io, nullptr);
+        EXPECT_FALSE(port.io);
         EXPECT_STREQ(port.name, L"");
     }
 }
@@ -158,7 +160,7 @@ TEST_F(PortProbeTest, AProbeThatFailsSendsOneFailureEventAndClosesThePort) {
         SCOPED_TRACE(scan_event_name(c.failure));
         WatchedPort watched;
         watched.port.try_baud_rate(CPort::create_file(c.port), c.rate, 8, 0, 0);
-        EXPECT_EQ(watched.port.io, nullptr);
+        EXPECT_FALSE(watched.port.io);
         EXPECT_EQ(watched.port.baud, c.baud_after);
         EXPECT_EQ(watched.recorder.events(),
                   (std::vector<ScanEvent>{{SetupPort, L"", c.rate}, {c.failure, L"", c.rate}}));
@@ -166,12 +168,27 @@ TEST_F(PortProbeTest, AProbeThatFailsSendsOneFailureEventAndClosesThePort) {
     }
 }
 
+TEST_F(PortProbeTest, WhatArrivedAtTheOldSpeedDoesNotAnswerForTheNewOne) {
+    auto receiver = start_receiver("COM3:", 38400);
+    ASSERT_NE(receiver, nullptr);
+    {
+        CPort heard;  // leaves the line at 38400, where the receiver's sentences keep queueing
+        ASSERT_TRUE(heard.try_connect(L"COM3:", 38400, 8, 0, 0));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    WatchedPort watched;
+    watched.port.try_baud_rate(CPort::create_file(L"COM3:"), 4800, 8, 0, 0);
+    EXPECT_FALSE(watched.port.io);
+    EXPECT_EQ(watched.recorder.events(),
+              (std::vector<ScanEvent>{{SetupPort, L"", 4800}, {StartInputFailed, L"", 4800}}));
+}
+
 TEST_F(PortProbeTest, AnInvalidHandleIsReportedAndLeftAlone) {
     WatchedPort watched;
     watched.port.baud = 9600;
     watched.port.try_baud_rate(INVALID_HANDLE_VALUE, 4800, 8, 0, 0);
     EXPECT_EQ(watched.recorder.events(), (std::vector<ScanEvent>{{InvalideHandle, L"", 0}}));
-    EXPECT_EQ(watched.port.io, nullptr);
+    EXPECT_FALSE(watched.port.io);
     EXPECT_EQ(watched.port.baud, 9600u);
 }
 

@@ -82,7 +82,7 @@ TEST_F(PortScanTest, AnswersSkipAndStopTheRatesOfAPortThatFails) {
         CPort port;
         EXPECT_EQ(scan(port, L"COM4:", c.script), c.expected);
         EXPECT_EQ(port.found_rate_count(), 0);
-        EXPECT_EQ(port.io, nullptr);
+        EXPECT_FALSE(port.io);
         EXPECT_TRUE(port_is_free(L"COM4:")) << "the skipped or stopped rate's handle is closed";
     }
 }
@@ -99,7 +99,7 @@ TEST_F(PortScanTest, AnswersSkipAndStopTheRatesOfAReceiver) {
                                           {EndTryBaudRate, L"COM3:", 4800}}));
         EXPECT_EQ(port.found_rates[0], 4800);
         EXPECT_EQ(port.found_rate_count(), 1);
-        ASSERT_NE(port.io, nullptr);
+        ASSERT_TRUE(port.io);
         EXPECT_FALSE(port_is_free(L"COM3:"));
     }
     {
@@ -116,7 +116,7 @@ TEST_F(PortScanTest, AnswersSkipAndStopTheRatesOfAReceiver) {
         EXPECT_EQ(
             std::vector<std::int32_t>(std::begin(port.found_rates), std::end(port.found_rates)),
             (std::vector<std::int32_t>{4800, 0, 0, 0, 0}));
-        EXPECT_EQ(port.io, nullptr);
+        EXPECT_FALSE(port.io);
         EXPECT_TRUE(port_is_free(L"COM3:"));
     }
 }

@@ -62,7 +62,7 @@ TEST_F(PortScannerTest, EnumeratesTheBoundPortsInNumberOrder) {
     const std::vector<std::wstring> expected{L"COM1:", L"COM3:", L"COM12"};
     EXPECT_EQ(names_of(scanner), expected);
     for (const CPort& port : scanner.ports) {
-        EXPECT_EQ(port.io, nullptr);
+        EXPECT_FALSE(port.io);
         EXPECT_EQ(port.found_rate_count(), 0);
         EXPECT_EQ(port.owner.load(), nullptr);
     }

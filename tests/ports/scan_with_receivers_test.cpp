@@ -54,7 +54,7 @@ TEST_F(ScanWithReceiversTest, AParallelScanFindsEachReceiverAtItsRate) {
         EXPECT_TRUE(port_is_free(port)) << "every port ends closed";
     }
     for (const CPort& port : scanner.ports) {
-        EXPECT_EQ(port.io, nullptr);
+        EXPECT_FALSE(port.io);
     }
 }
 
