@@ -19,7 +19,8 @@ class Watcher {
     static ClientError open(Client& client, std::unique_ptr<Watcher>& watcher);
 
     // The next message, waiting up to `timeout`; timed_out when none came. `lost` is set to the
-    // number of messages this watcher missed just before this one (0 normally).
+    // number of messages this watcher missed since the last call (0 normally), also on a
+    // time-out.
     ClientError next(std::chrono::milliseconds timeout, StreamMessage& message,
                      std::uint64_t& lost);
 
