@@ -138,6 +138,7 @@ DWORD CPortScanner::wait_proc_entry(LPVOID self) {
 }
 
 void CPortScanner::wait_proc() {
+    trace(L"CPortScanner: wait proc started, thread = %p", GPS::current_thread_for_trace());
     WaitForSingleObject(start_event.load(), INFINITE);
     while (wait_count > (stop_pending ? 1 : 0)) {
         const DWORD result =
