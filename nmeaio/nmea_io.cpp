@@ -50,6 +50,7 @@ void CNMEAIO::init_common() {
     started_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     listener_changed = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    input_ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
 void CNMEAIO::create_reader_thread(LPTHREAD_START_ROUTINE entry) {
@@ -84,6 +85,7 @@ CNMEAIO::~CNMEAIO() {
     close_if_set(started_event);
     close_if_set(stop_event);
     close_if_set(listener_changed);
+    close_if_set(input_ended);
     release_memory_source();
     file.close();
     recorder.close();
@@ -91,7 +93,7 @@ CNMEAIO::~CNMEAIO() {
 
 bool CNMEAIO::start_input(DWORD timeout_ms) {
     if (reader_thread == nullptr || started_event == nullptr || stop_event == nullptr ||
-        listener_changed == nullptr) {
+        listener_changed == nullptr || input_ended == nullptr) {
         return false;
     }
     if (is_file_source() && !file.open(file_path->c_str())) {
@@ -102,14 +104,18 @@ bool CNMEAIO::start_input(DWORD timeout_ms) {
     ResumeThread(reader_thread);
     // A reader that ends before its first sentence (a replay without one) fails the start at
     // once instead of after the whole time-out.
-    const HANDLE waited[] = {started_event, reader_thread};
+    const HANDLE waited[] = {started_event, input_ended};
     WaitForMultipleObjects(2, waited, FALSE, timeout_ms);
-    set_listener(previous);
-    if (WaitForSingleObject(started_event, 0) != WAIT_OBJECT_0) {
-        return false;
+    const bool started = WaitForSingleObject(started_event, 0) == WAIT_OBJECT_0;
+    if (started) {
+        input_mode = is_file_source()     ? INPUT_FILE
+                     : is_memory_source() ? INPUT_MEMORY
+                                          : INPUT_SERIAL;
     }
-    input_mode = is_file_source() ? INPUT_FILE : is_memory_source() ? INPUT_MEMORY : INPUT_SERIAL;
-    return true;
+    // The last use of the object: an input that has ended meanwhile is reported to the restored
+    // listener, which may destroy the object at once.
+    set_listener(previous);
+    return started;
 }
 
 CNMEAListener* CNMEAIO::set_listener(CNMEAListener* next) {
@@ -155,6 +161,7 @@ DWORD CNMEAIO::run_reader(CNMEAIO* self, const wchar_t* started_trace, DWORD (CN
     const DWORD code = (self->*body)();
     // An end caused by destruction is not reported: the destroying thread owns the object.
     if (code != 0 && !self->stop_requested) {
+        EventModify(self->input_ended, EVENT_SET);
         report_end(self, code);
     }
     return code;

@@ -157,6 +157,8 @@ class CNMEAIO {
     CNMEAListener* own_listener = nullptr;
     // Auto-reset; set by every listener change, for a reader that holds an unreported end.
     HANDLE listener_changed = nullptr;
+    // Manual-reset; set when the input has ended by itself, so that a start ends at once.
+    HANDLE input_ended = nullptr;
     std::shared_ptr<GPS::listener_lock> listener_guard;
     GPS::ofstream recorder;
 
