@@ -139,5 +139,27 @@ TEST_F(ServicePortsTest, RecordingThroughRequests) {
     EXPECT_NE(read_file(recording).find("$GPRMC,"), std::string::npos);
 }
 
+TEST_F(ServicePortsTest, ReceiverRequestsReachTheReceiver) {
+    const auto receiver = start_receiver("COM3:", {"--porzx", "12,3,1,0,45,K"});
+    start_service();
+    EXPECT_EQ(session().ask(RequestBatch().connect_port(L"COM3:", 4800)).result, 1);
+    EXPECT_EQ(session().ask(RequestBatch().get_receiver()).result, 3);
+    EXPECT_EQ(session().ask(RequestBatch().set_receiver(5)).result, 5);
+    EXPECT_TRUE(receiver->log_contains("received: PKON1,012,5,,,0045,K")) << receiver->log();
+    EXPECT_EQ(session().ask(RequestBatch().restart_receiver(false)).result, 1);
+    EXPECT_TRUE(receiver->log_contains("received: PSRF101,")) << receiver->log();
+    EXPECT_TRUE(sentences_arrive()) << "the input runs on after the commands";
+}
+
+TEST_F(ServicePortsTest, SharedMemoryProducerIsAnInput) {
+    SimProcess producer({"memory", "tarnwick_test_producer", "--rate", "5"});
+    ASSERT_EQ(producer.first_line(), "tarnwick_test_producer") << producer.log();
+    start_service();
+    EXPECT_EQ(session().ask(RequestBatch().open_memory(L"tarnwick_test_producer")).result, 1);
+    EXPECT_EQ(session().ask(RequestBatch().get_input_mode()).result, 8);
+    EXPECT_EQ(session().ask(RequestBatch().get_receiver()).result, 0) << "no receiver to ask";
+    EXPECT_TRUE(sentences_arrive());
+}
+
 }  // namespace
 }  // namespace tarnwick::test

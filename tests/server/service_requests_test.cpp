@@ -65,5 +65,31 @@ TEST_F(ServiceRequestsTest, OpenFileIsRefusedWhileAnInputIsOpen) {
         << "a reader taken out reports no end";
 }
 
+TEST_F(ServiceRequestsTest, InputsEndingWhileRequestsUseThemStayConsistent) {
+    // Short replays without pause end at any moment relative to the requests that use or take
+    // out their reader.
+    const std::filesystem::path track = make_track(2);
+    start_service();
+    int opened = 0;
+    for (int round = 0; round < 30; ++round) {
+        RequestBatch batch;
+        batch.open_file(track.wstring(), false, 0.0f).get_input_mode().get_connection();
+        if (round % 2 == 0) {
+            batch.disconnect();
+        }
+        batch.start_write((home() / "r.nmea").wstring()).stop_write().get_input_mode();
+        const auto answers = session().call(batch);
+        ASSERT_TRUE(answers) << "round " << round;
+        opened += (*answers)[0].result;
+        session().watch_for(20ms);
+    }
+    EXPECT_GT(opened, 0);
+    session().watch_for(500ms);
+    EXPECT_LE(session().count(input_ended_id), opened);
+    EXPECT_EQ(session().count(input_lost_id), 0);
+    EXPECT_TRUE(session().stream_intact());
+    EXPECT_EQ(session().ask(RequestBatch().get_input_mode()).result, 0);
+}
+
 }  // namespace
 }  // namespace tarnwick::test
