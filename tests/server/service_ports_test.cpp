@@ -119,6 +119,29 @@ TEST_F(ServicePortsTest, VanishedPortIsLostThenReconnected) {
     EXPECT_TRUE(session().stream_intact());
 }
 
+TEST_F(ServicePortsTest, DisconnectEndsReconnection) {
+    auto receiver = start_receiver("COM3:", {"--vanish-after", "2"});
+    start_service();
+    EXPECT_EQ(session().ask(RequestBatch().connect_port(L"COM3:", 4800)).result, 1);
+    ASSERT_TRUE(session().watch_until([&] { return session().count(input_lost_id) == 1; }, 30s));
+    session().call(RequestBatch().disconnect());
+    receiver->wait();
+    receiver = start_receiver("COM3:");
+    session().watch_for(3s);
+    EXPECT_EQ(session().count(reconnected_id), 0);
+    EXPECT_EQ(session().ask(RequestBatch().get_input_mode()).result, 0);
+}
+
+TEST_F(ServicePortsTest, ConnectPortToAMissingPortTellsTheError) {
+    start_service();
+    const client::Answer answer = session().ask(RequestBatch().connect_port(L"COM9:", 4800));
+    EXPECT_EQ(answer.code, 1004);
+    EXPECT_EQ(answer.result, 0);
+    EXPECT_NE(answer.system_error, 0u);
+    const client::Answer connect = session().ask(RequestBatch().connect(false));
+    EXPECT_EQ(connect.result, 0) << "a failed set-up is not remembered";
+}
+
 TEST_F(ServicePortsTest, RecordingThroughRequests) {
     const auto receiver = start_receiver("COM3:");
     start_service();
