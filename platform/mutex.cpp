@@ -17,7 +17,24 @@ Mutex::Mutex() : own_state_(std::make_unique<MutexState>()), state_(own_state_.g
 Mutex::Mutex(std::unique_ptr<NamedObjectFile> file)
     : file_(std::move(file)), state_(static_cast<MutexState*>(file_->memory())) {}
 
+namespace {
+
+// True when `tid` is a live thread of this process.
+bool is_thread_of_this_process(std::uint32_t tid) {
+    return tid != 0 && syscall(SYS_tgkill, getpid(), static_cast<pid_t>(tid), 0) == 0;
+}
+
+}  // namespace
+
 Mutex::~Mutex() {
+    // A mutex still owned by one of our threads sits on that thread's robust list, which the C
+    // library and the kernel walk later: its memory must stay. As on Windows, where the owning
+    // thread keeps the mutex alive, it is then kept until the process ends.
+    if (is_thread_of_this_process(lock_word()->load(std::memory_order_acquire) & FUTEX_TID_MASK)) {
+        (void)own_state_.release();
+        (void)file_.release();
+        return;
+    }
     if (own_state_) {
         pthread_mutex_destroy(&own_state_->mutex);
     }

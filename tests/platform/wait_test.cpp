@@ -228,6 +228,18 @@ TEST(Waits, TimeOutIsHonoured) {
     CloseHandle(event);
 }
 
+TEST(Waits, ClosingOwnedMutexesIsHarmless) {
+    HANDLE first = CreateMutexW(nullptr, TRUE, nullptr);
+    HANDLE second = CreateMutexW(nullptr, TRUE, nullptr);
+    CloseHandle(second);  // still owned: must not vanish from under the owner's bookkeeping
+    EXPECT_TRUE(ReleaseMutex(first));
+    CloseHandle(first);
+    HANDLE third = CreateMutexW(nullptr, FALSE, nullptr);
+    EXPECT_EQ(WaitForSingleObject(third, 0), WAIT_OBJECT_0);
+    EXPECT_TRUE(ReleaseMutex(third));
+    CloseHandle(third);
+}
+
 TEST(Waits, MutexHandsOverBetweenThreads) {
     HANDLE mutex = CreateMutexW(nullptr, TRUE, nullptr);
     long shared_counter = 0;  // guarded by the mutex: TSan checks the hand-over
