@@ -5,14 +5,11 @@
 #include "exchange/exchange_reader.h"
 #include "exchange/exchange_writer.h"
 #include "nmeaio/scoped_critical_section.h"
+#include "nmeaio/thread_support.h"
 #include "server/port_access.h"
 #include "server/trace.h"
 
 namespace {
-
-void* current_thread_for_trace() {
-    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(GetCurrentThreadId()));
-}
 
 void close_if_set(HANDLE& handle) noexcept {
     if (handle != nullptr) {
@@ -113,7 +110,7 @@ void CDataServer::request_stop() {
 }
 
 DWORD CDataServer::main_proc(LPVOID self) {
-    trace(L"CDataServer: main proc started, thread = %p", current_thread_for_trace());
+    trace(L"CDataServer: main proc started, thread = %p", GPS::current_thread_for_trace());
     static_cast<CDataServer*>(self)->run();
     return 0;
 }

@@ -86,6 +86,9 @@ class CDataServer final : public CScanListener {
   private:
     class PortAccess;
 
+    // try_setup_port's work under port_lock; the last error tells why it failed.
+    bool setup_port(PortAccess& access, const wchar_t* name, std::int32_t baud);
+
     static DWORD main_proc(LPVOID self);
     void run();
     void serve_batch();

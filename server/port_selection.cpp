@@ -44,29 +44,37 @@ bool CDataServer::try_setup_port(const wchar_t* name, std::int32_t baud) {
         wchar_t port_name[port_buffer_size] = {};
         if (name == nullptr) {
             if (!get_last_used_port(port_name, baud)) {
-                error = GetLastError();
-                SetLastError(error != ERROR_SUCCESS ? error : ERROR_FILE_NOT_FOUND);
-                return false;
+                error = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_FILE_NOT_FOUND;
             }
         } else {
             std::wcsncpy(port_name, name, port_buffer_size - 1);
         }
-        connected = access.io() != nullptr || access.port().try_connect(port_name, baud, 8, 0, 0);
-        error = GetLastError();
-        if (connected) {
-            access.adopt_input();
+        if (error == ERROR_SUCCESS) {
+            connected = setup_port(access, port_name, baud);
+            error = connected ? ERROR_SUCCESS : GetLastError();
         }
-        if (ServiceKey key = ServiceKey::open()) {
-            trace(L"CDataServer::try_setup_port: key [%s] found", registry_key_path);
-            if (connected) {
-                key.set_string(L"port", access.port().name);
-                key.set_dword(L"baud", access.port().baud);
-            }
-        }
-        trace(L"CDataServer::try_setup_port: connected = %s", connected ? L"true" : L"false");
     }
-    // A client asking why the port failed is told what opening it reported.
-    SetLastError(connected ? ERROR_SUCCESS : error);
+    // Read by a client asking why the port failed: what opening it reported.
+    SetLastError(error);
+    return connected;
+}
+
+bool CDataServer::setup_port(PortAccess& access, const wchar_t* name, std::int32_t baud) {
+    // While any input is open, it stays: the set-up succeeds without opening anything.
+    const bool connected = access.io() != nullptr || access.port().try_connect(name, baud, 8, 0, 0);
+    const DWORD error = GetLastError();
+    if (connected) {
+        access.adopt_input();
+    }
+    if (ServiceKey key = ServiceKey::open()) {
+        trace(L"CDataServer::try_setup_port: key [%s] found", registry_key_path);
+        if (connected) {
+            key.set_string(L"port", access.port().name);
+            key.set_dword(L"baud", access.port().baud);
+        }
+    }
+    trace(L"CDataServer::try_setup_port: connected = %s", connected ? L"true" : L"false");
+    SetLastError(error);
     return connected;
 }
 

@@ -11,19 +11,12 @@
 #include "exchange/memory_stream.h"
 #include "nmea/field_io.h"
 #include "nmeaio/scoped_critical_section.h"
+#include "nmeaio/thread_support.h"
 #include "server/data_server.h"
 #include "server/port_access.h"
 #include "server/trace.h"
 
 using tarnwick::nmea::write_field;
-
-namespace {
-
-void* current_thread_for_trace() {
-    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(GetCurrentThreadId()));
-}
-
-}  // namespace
 
 void CDataServer::try_reconnect(const wchar_t* name, std::int32_t baud) {
     trace(L"CDataServer::try_reconnect: %s at %d", name != nullptr ? name : L"", baud);
@@ -89,7 +82,7 @@ void CDataServer::release_finished_reconnection() {
 }
 
 DWORD CDataServer::reconnect_proc(LPVOID self) {
-    trace(L"CDataServer: reconnect proc started, thread = %p", current_thread_for_trace());
+    trace(L"CDataServer: reconnect proc started, thread = %p", GPS::current_thread_for_trace());
     auto* const server = static_cast<CDataServer*>(self);
     server->reconect_proc();
     GPS::scoped_critical_section hold(server->reconnect_lock);
