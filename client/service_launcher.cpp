@@ -1,5 +1,6 @@
 #include "client/service_launcher.h"
 
+#include <algorithm>
 #include <string>
 #include <thread>
 
@@ -55,7 +56,10 @@ bool wait_until_running(std::chrono::milliseconds timeout) {
         if (left.count() <= 0) {
             return false;
         }
-        const StartState state = start_state(static_cast<DWORD>(left.count()));
+        // In slices: a service that dies while starting must not be kept alive in name by
+        // our handle to its start event.
+        const StartState state =
+            start_state(static_cast<DWORD>(std::min<long long>(left.count(), 100)));
         if (state == StartState::running) {
             return true;
         }
