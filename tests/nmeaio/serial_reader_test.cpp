@@ -78,6 +78,20 @@ TEST_F(SerialReaderTest, TwentyFiveSecondsOfSilenceEndTheInputOnce) {
     EXPECT_EQ(listener.states(), std::vector<int>{0});
 }
 
+TEST_F(SerialReaderTest, AByteEveryTwentySecondsKeepsTheInputAlive) {
+    CNMEAIO io(open_port());
+    pty_.send(sample_rmc());
+    ASSERT_TRUE(io.start_input(5000));
+    CollectingListener listener;
+    io.set_listener(&listener);
+    // Without the bytes the input would end about 25 s after the RMC.
+    for (int pause = 0; pause < 2; ++pause) {
+        EXPECT_FALSE(listener.wait_for_state(20s));
+        pty_.send("x");
+    }
+    EXPECT_FALSE(listener.wait_for_state(5s));
+}
+
 TEST_F(SerialReaderTest, DestructionEndsAPendingReadPromptly) {
     auto io = std::make_unique<CNMEAIO>(open_port());
     pty_.send(sample_epoch());

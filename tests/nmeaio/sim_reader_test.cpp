@@ -92,6 +92,17 @@ TEST_F(SimReaderTest, ReceiverSettingIsReadChangedAndReadBack) {
     EXPECT_EQ(logged("received: PKON1"), 1u);
 }
 
+TEST_F(SimReaderTest, QueryOfAReceiverThatDoesNotAnswerTimesOutAfterThirtySeconds) {
+    start_receiver({"--no-porzx"});
+    auto io = started_reader();
+    const auto start = Clock::now();
+    EXPECT_EQ(io->get_receiver(nullptr), 0);
+    EXPECT_GE(elapsed_ms(start), 29'900);
+    const std::size_t seen = listener_.deliveries().size();
+    EXPECT_GT(seen, 100u) << "sentences kept flowing during the query";
+    ASSERT_TRUE(listener_.wait_for_records(seen + 1)) << "the listener is back in place";
+}
+
 TEST_F(SimReaderTest, RestartCommandsReachTheReceiver) {
     start_receiver({"--restart-silence", "0"});
     auto io = started_reader();
