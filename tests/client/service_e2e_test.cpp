@@ -127,6 +127,33 @@ TEST_F(ServiceEndToEnd, ANewUsersSessionThroughTheCommandLine) {
     EXPECT_EQ(tarnwick({"status", "--no-start"}).exit_code, 3);
 }
 
+TEST_F(ServiceEndToEnd, ConnectFollowsTheScanLiveAndEndsWithTheTable) {
+    SimProcess receiver({"serial", "--name", "COM2:", "--baud", "9600"});
+    ASSERT_TRUE(receiver.first_line().starts_with("COM2: ")) << receiver.log();
+    ServiceProcess service;
+    ASSERT_TRUE(service.wait_ready());
+
+    // Nothing remembered: the service scans, and the command shows each probe as it happens.
+    const ToolRun connect = tarnwick({"connect", "--parallel", "--no-start"});
+    EXPECT_EQ(connect.exit_code, 0) << connect.err;
+    for (const char* expected :
+         {"scanning every port at once", "probing COM2:", "COM2: at 4800 baud: no answer",
+          "COM2: at 9600 baud: a receiver answered", "COM2:    9600",
+          "connect with: tarnwick connect-port COM2: 9600"}) {
+        EXPECT_NE(connect.out.find(expected), std::string::npos) << expected << "\n" << connect.out;
+    }
+    EXPECT_EQ(tarnwick({"connect-port", "COM2:", "9600"}).exit_code, 0);
+    // Now remembered: connect takes it at once.
+    const ToolRun again = tarnwick({"connect", "--json"});
+    ASSERT_EQ(again.exit_code, 0) << again.err;
+    const auto answer = nlohmann::json::parse(again.out);
+    EXPECT_EQ(answer["connected"], true);
+    EXPECT_EQ(answer["port"], "COM2:");
+
+    EXPECT_EQ(tarnwick({"quit"}).exit_code, 0);
+    EXPECT_EQ(service.wait(), 0);
+}
+
 TEST_F(ServiceEndToEnd, TwoWatchersOfARealServiceEachSeeEveryMessage) {
     ServiceProcess service;
     ASSERT_TRUE(service.wait_ready());
