@@ -1,4 +1,5 @@
-// The `tarnwick` subcommands as real processes against a service in the test's namespace.
+// The `tarnwick` subcommands as real processes against a stand-in service in the test's
+// namespace (the real one: tarnwick_service_test.cpp).
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@
 #include "tests/client/fake_service.h"
 #include "tests/platform/namespace_fixture.h"
 #include "tests/support/spawned_process.h"
-#include "tests/tools/tool_runner.h"
+#include "tests/tools/tarnwick_runner.h"
 #include "tools/common/record_hex.h"
 
 namespace tarnwick::test {
