@@ -6,6 +6,7 @@
 namespace tarnwick::client {
 
 inline constexpr std::int32_t scan_start_port_scan = 1;
+inline constexpr std::int32_t scan_create_file_failed = 2;
 inline constexpr std::int32_t scan_start_try_baud_rate = 3;
 inline constexpr std::int32_t scan_end_try_baud_rate = 15;
 inline constexpr std::int32_t scan_end_port_scan = 16;

@@ -32,7 +32,7 @@ void print_progress(const client::ScanEvent& scan) {
             std::printf("  %s at %d baud: %s\n", port.c_str(), std::abs(scan.value),
                         scan.value > 0 ? "a receiver answered" : "no answer");
             break;
-        case 2:  // CreateFileFailed
+        case client::scan_create_file_failed:
             std::printf("  %s cannot be opened\n", port.c_str());
             break;
         default:
