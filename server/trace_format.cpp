@@ -48,19 +48,19 @@ std::string format_trace_message(const wchar_t* format, va_list args) {
             append_utf8(out, static_cast<char32_t>(*p));
             continue;
         }
-        // Collect one conversion specification: flags, width, precision, length.
-        std::string spec = "%";
+        // Collect one conversion directive: flags, width, precision, length.
+        std::string directive = "%";
         ++p;
         while (*p == L'-' || *p == L'+' || *p == L' ' || *p == L'0' || *p == L'#') {
-            spec.push_back(static_cast<char>(*p++));
+            directive.push_back(static_cast<char>(*p++));
         }
         while (*p >= L'0' && *p <= L'9') {
-            spec.push_back(static_cast<char>(*p++));
+            directive.push_back(static_cast<char>(*p++));
         }
         if (*p == L'.') {
-            spec.push_back(static_cast<char>(*p++));
+            directive.push_back(static_cast<char>(*p++));
             while (*p >= L'0' && *p <= L'9') {
-                spec.push_back(static_cast<char>(*p++));
+                directive.push_back(static_cast<char>(*p++));
             }
         }
         enum class Length { Int, Long, LongLong } length = Length::Int;
@@ -80,10 +80,10 @@ std::string format_trace_message(const wchar_t* format, va_list args) {
         if (*p == L'\0') {
             break;
         }
-        const bool left = spec.find('-') != std::string::npos;
+        const bool left = directive.find('-') != std::string::npos;
         const int width = [&] {
             int w = 0;
-            for (char c : spec) {
+            for (char c : directive) {
                 if (c == '.')
                     break;
                 if (c >= '1' && c <= '9' && w == 0)
@@ -106,29 +106,30 @@ std::string format_trace_message(const wchar_t* format, va_list args) {
                 const char conversion = static_cast<char>(*p);
                 const bool is_signed = conversion == 'd' || conversion == 'i';
                 if (length == Length::LongLong) {
-                    spec += "ll";
-                    spec.push_back(conversion);
+                    directive += "ll";
+                    directive.push_back(conversion);
                     if (is_signed) {
-                        std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, long long));
+                        std::snprintf(buffer, sizeof buffer, directive.c_str(),
+                                      va_arg(args, long long));
                     } else {
-                        std::snprintf(buffer, sizeof buffer, spec.c_str(),
+                        std::snprintf(buffer, sizeof buffer, directive.c_str(),
                                       va_arg(args, unsigned long long));
                     }
                 } else if (length == Length::Long) {
-                    spec += "l";
-                    spec.push_back(conversion);
+                    directive += "l";
+                    directive.push_back(conversion);
                     if (is_signed) {
-                        std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, long));
+                        std::snprintf(buffer, sizeof buffer, directive.c_str(), va_arg(args, long));
                     } else {
-                        std::snprintf(buffer, sizeof buffer, spec.c_str(),
+                        std::snprintf(buffer, sizeof buffer, directive.c_str(),
                                       va_arg(args, unsigned long));
                     }
                 } else {
-                    spec.push_back(conversion);
+                    directive.push_back(conversion);
                     if (is_signed) {
-                        std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, int));
+                        std::snprintf(buffer, sizeof buffer, directive.c_str(), va_arg(args, int));
                     } else {
-                        std::snprintf(buffer, sizeof buffer, spec.c_str(),
+                        std::snprintf(buffer, sizeof buffer, directive.c_str(),
                                       va_arg(args, unsigned int));
                     }
                 }
@@ -138,8 +139,8 @@ std::string format_trace_message(const wchar_t* format, va_list args) {
             case L'f':
             case L'e':
             case L'g': {
-                spec.push_back(static_cast<char>(*p));
-                std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, double));
+                directive.push_back(static_cast<char>(*p));
+                std::snprintf(buffer, sizeof buffer, directive.c_str(), va_arg(args, double));
                 out += buffer;
                 break;
             }
@@ -174,7 +175,7 @@ std::string format_trace_message(const wchar_t* format, va_list args) {
             }
             default:
                 // Unknown conversion: show it as written, consume nothing.
-                out += spec;
+                out += directive;
                 append_utf8(out, static_cast<char32_t>(*p));
                 break;
         }
