@@ -56,9 +56,9 @@ TEST(ReplayPace, PauseAfterEachRmc) {
 
 TEST_F(FileReaderTest, CrLfFileIsReplayedAndRecordedWithCrOnly) {
     const std::string text = sample_epoch();
+    CollectingListener listener;
     CNMEAIO io(write_nmea("crlf.nmea", text).c_str(), false, as_fast_as_possible);
     ASSERT_TRUE(io.start_write(path("recorded.nmea").wstring().c_str()));
-    CollectingListener listener;
     io.set_listener(&listener);  // start_input puts it back after the first sentence
     ASSERT_TRUE(io.start_input(5000));
     EXPECT_EQ(io.input_mode & INPUT_FILE, INPUT_FILE);
@@ -90,8 +90,8 @@ TEST_F(FileReaderTest, LineEndsOfEveryKindReplayAlike) {
     std::vector<std::vector<CollectingListener::Delivery>> replays;
     for (const std::string& text : {sample_epoch(), lf_only, cr_only}) {
         // The pause after the first RMC lets start_input hand the rest to the listener.
-        CNMEAIO io(write_nmea("ends.nmea", text).c_str(), false, 5.0f);
         CollectingListener listener;
+        CNMEAIO io(write_nmea("ends.nmea", text).c_str(), false, 5.0f);
         io.set_listener(&listener);
         ASSERT_TRUE(io.start_input(5000));
         ASSERT_TRUE(listener.wait_for_state());
@@ -109,8 +109,9 @@ TEST_F(FileReaderTest, LineEndsOfEveryKindReplayAlike) {
 TEST_F(FileReaderTest, LoopFollowsTheLastSentenceWithTheFirst) {
     // The file ends inside a sentence: with loop its bytes stay and the first '$' restarts it.
     const std::string text = sample_epoch() + "$GPGGA,0930";
-    CNMEAIO io(write_nmea("loop.nmea", text).c_str(), true, as_fast_as_possible);
+    // The listener outlives the looping reader, which calls it until it is destroyed.
     CollectingListener listener;
+    CNMEAIO io(write_nmea("loop.nmea", text).c_str(), true, as_fast_as_possible);
     io.set_listener(&listener);
     ASSERT_TRUE(io.start_input(5000));
     ASSERT_TRUE(listener.wait_for_records(30));
@@ -125,10 +126,10 @@ TEST_F(FileReaderTest, LoopFollowsTheLastSentenceWithTheFirst) {
 }
 
 TEST_F(FileReaderTest, EndDuringTheStartIsReportedToTheListenerInstalledAfterIt) {
+    CollectingListener listener;
     CNMEAIO io(write_nmea("short.nmea", sample_epoch()).c_str(), false, as_fast_as_possible);
     ASSERT_TRUE(io.start_input(5000));
     std::this_thread::sleep_for(200ms);  // the file has ended by now
-    CollectingListener listener;
     io.set_listener(&listener);
     ASSERT_TRUE(listener.wait_for_state());
     EXPECT_EQ(listener.states(), std::vector<int>{1});
@@ -149,8 +150,8 @@ TEST_F(FileReaderTest, FileWithoutDecodableSentenceFailsWhenItEnds) {
 }
 
 TEST_F(FileReaderTest, SpeedFourPausesAQuarterSecondAfterEachRmc) {
-    CNMEAIO io(sample_track().wstring().c_str(), false, 4.0f);
     CollectingListener listener;
+    CNMEAIO io(sample_track().wstring().c_str(), false, 4.0f);
     io.set_listener(&listener);
     ASSERT_TRUE(io.start_input(5000));
     std::vector<Clock::time_point> rmc_times;

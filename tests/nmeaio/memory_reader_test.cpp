@@ -123,7 +123,14 @@ TEST_F(MemoryReaderTest, EmptyBlockChangesNothingAndReleasesTheMutex) {
     producer.publish("");
     producer.publish(sentence("GPVTG,62.00,T,76.20,M,0.000,N,0.000,K,A"));
     ASSERT_TRUE(listener_.wait_for_records(1));
-    EXPECT_EQ(delivered_ids(), std::vector<int>{vtg});
+    // The reader may wake for the empty block only after the VTG block replaced it, and then
+    // read that block twice (blocks are not acknowledged); either way only VTG records arrive.
+    const std::vector<int> ids = delivered_ids();
+    EXPECT_FALSE(ids.empty());
+    EXPECT_LE(ids.size(), 2u);
+    for (int id : ids) {
+        EXPECT_EQ(id, vtg);
+    }
 }
 
 TEST_F(MemoryReaderTest, OversizedBlockIsReadOnlyToTheEndOfTheMapping) {

@@ -19,9 +19,9 @@ namespace {
 constexpr int rmc = 4;
 
 TEST_F(SerialReaderTest, StartSucceedsOnTheFirstDecodedSentenceAfterGarbage) {
+    CollectingListener listener;
     CNMEAIO io(open_port());
     pty_.send("\x01\xfe garbage $GPXXX,1,2*00\r\n" + sample_epoch());
-    CollectingListener listener;
     ASSERT_TRUE(io.start_input(5000));
     EXPECT_EQ(io.input_mode, INPUT_SERIAL);
 
@@ -43,10 +43,10 @@ TEST_F(SerialReaderTest, StartTimesOutWhenNothingDecodes) {
 }
 
 TEST_F(SerialReaderTest, SentenceSplitAcrossReadsIsDecodedOnce) {
+    CollectingListener listener;
     CNMEAIO io(open_port());
     pty_.send(sample_rmc());
     ASSERT_TRUE(io.start_input(5000));
-    CollectingListener listener;
     io.set_listener(&listener);
 
     const std::string rmc_sentence =
@@ -65,10 +65,10 @@ TEST_F(SerialReaderTest, SentenceSplitAcrossReadsIsDecodedOnce) {
 }
 
 TEST_F(SerialReaderTest, TwentyFiveSecondsOfSilenceEndTheInputOnce) {
+    CollectingListener listener;
     CNMEAIO io(open_port());
     pty_.send(sample_epoch());
     ASSERT_TRUE(io.start_input(5000));
-    CollectingListener listener;
     io.set_listener(&listener);
     const auto silent_since = Clock::now();
 
@@ -79,10 +79,10 @@ TEST_F(SerialReaderTest, TwentyFiveSecondsOfSilenceEndTheInputOnce) {
 }
 
 TEST_F(SerialReaderTest, AByteEveryTwentySecondsKeepsTheInputAlive) {
+    CollectingListener listener;
     CNMEAIO io(open_port());
     pty_.send(sample_rmc());
     ASSERT_TRUE(io.start_input(5000));
-    CollectingListener listener;
     io.set_listener(&listener);
     // Without the bytes the input would end about 25 s after the RMC.
     for (int pause = 0; pause < 2; ++pause) {
