@@ -1,9 +1,6 @@
 // The shared-memory source: opening the producer's three objects, and the reader thread that
 // processes each published block under the producer's mutex.
 
-#include <algorithm>
-#include <cstring>
-
 #include "nmeaio/nmea_io.h"
 #include "nmeaio/shared_memory_block.h"
 #include "server/trace.h"
@@ -90,17 +87,9 @@ DWORD CNMEAIO::read_memory_proc() {
 }
 
 void CNMEAIO::process_block() {
-    const auto* view = static_cast<const char*>(data_view);
-    std::uint32_t size = 0;
-    std::int64_t stamp = 0;
-    std::memcpy(&size, view + block::size_offset, sizeof size);
-    std::memcpy(&stamp, view + block::stamp_offset, sizeof stamp);
-    trace(L"\nCNMEAIO::read_memory: stamp=%I64d, size = %d", static_cast<long long>(stamp),
-          static_cast<int>(size));
-    // A size beyond the mapping is a producer error: only the text the mapping holds is read.
-    const std::size_t text_size = std::min<std::size_t>(size, block::max_text);
-    std::memcpy(block_text, view + block::text_offset, text_size);
-    block_text[text_size] = '\0';
+    const block::contents taken = block::copy_block(data_view, block_text);
+    trace(L"\nCNMEAIO::read_memory: stamp=%I64d, size = %d", static_cast<long long>(taken.stamp),
+          static_cast<int>(taken.size));
     trace(L"CNMEAIO::read_memory: memory\n%S\n", block_text);
-    assemble_stream(block_text, text_size);
+    assemble_stream(block_text, taken.text_size);
 }

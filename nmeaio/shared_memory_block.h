@@ -4,8 +4,10 @@
 // then the text. The producer owns the mutex "<name>_DataGuard_mutex" and the auto-reset event
 // "<name>_DataReady_event".
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace GPS::shared_memory_block {
@@ -29,6 +31,27 @@ inline std::wstring mutex_name(const std::wstring& base) {
 }
 inline std::wstring event_name(const std::wstring& base) {
     return base + L"_DataReady_event";
+}
+
+// What a reader takes from one block.
+struct contents {
+    std::uint32_t size;     // the size field as the producer wrote it
+    std::int64_t stamp;     // the producer's stamp, only traced
+    std::size_t text_size;  // the text bytes taken: size, at most max_text
+};
+
+// Copies the header and the text of the block at `view` (mapping_size bytes) into `text`
+// (max_text + 1 bytes), NUL-terminated after the text. The size field does not bound itself: a
+// producer's size beyond the mapping takes only the text the mapping holds.
+inline contents copy_block(const void* view, char* text) noexcept {
+    const auto* bytes = static_cast<const char*>(view);
+    contents block{};
+    std::memcpy(&block.size, bytes + size_offset, sizeof block.size);
+    std::memcpy(&block.stamp, bytes + stamp_offset, sizeof block.stamp);
+    block.text_size = std::min<std::size_t>(block.size, max_text);
+    std::memcpy(text, bytes + text_offset, block.text_size);
+    text[block.text_size] = '\0';
+    return block;
 }
 
 }  // namespace GPS::shared_memory_block
