@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 run_tsan=1
 run_fuzz=1
-fuzz_seconds=20
+fuzz_seconds=12
 while (($#)); do
   case "$1" in
     --no-tsan) run_tsan=0 ;;
