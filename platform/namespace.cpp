@@ -56,10 +56,6 @@ std::filesystem::path state_directory() {
     return ensure_private_directory(home_directory() / "state");
 }
 
-std::filesystem::path objects_directory() {
-    return ensure_private_directory(home_directory() / "objects");
-}
-
 std::filesystem::path registry_path() {
     return home_directory() / "registry.reg";
 }

@@ -13,8 +13,15 @@ namespace tarnwick::platform {
 std::filesystem::path home_directory();
 // home/"state": the stored fix files; created 0700.
 std::filesystem::path state_directory();
-// home/"objects": one file per named event, mutex and mapping; created 0700.
+// home/"objects": one file per named event, mutex and mapping. Made, when missing, a link to a
+// private directory (0700) on a memory file system ($XDG_RUNTIME_DIR, else /dev/shm), so that
+// object files never wear flash storage and vanish on a reboot as the objects themselves do;
+// a plain directory where there is none. A link whose directory is gone (after a reboot) is
+// made again. Several processes doing so at once agree on one directory.
 std::filesystem::path objects_directory();
+// Removes a namespace's home and the objects directory its link points to. For tests and tools
+// that made a home of their own.
+void remove_namespace(const std::filesystem::path& home) noexcept;
 // The registry file in home.
 std::filesystem::path registry_path();
 // The port map file in home.

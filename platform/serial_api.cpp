@@ -20,6 +20,29 @@ std::shared_ptr<SerialPort> port_of(HANDLE handle) {
     return lookup_as<SerialPort>(handle);
 }
 
+// What ReadFile and WriteFile share: the count reported is 0 unless `move` moved bytes, and the
+// arguments are checked before the file is touched.
+template <typename Move>
+BOOL transfer(HANDLE handle, const void* buffer, DWORD size, LPDWORD count, LPOVERLAPPED overlapped,
+              Move move) {
+    if (count != nullptr) {
+        *count = 0;
+    }
+    auto file = lookup_as<File>(handle);
+    if (!file) {
+        return FALSE;
+    }
+    if (overlapped != nullptr || (buffer == nullptr && size > 0)) {
+        return fail(ERROR_INVALID_PARAMETER, FALSE);
+    }
+    DWORD done = 0;
+    const bool ok = move(*file, done);
+    if (count != nullptr) {
+        *count = done;
+    }
+    return ok ? TRUE : FALSE;
+}
+
 }  // namespace
 
 HANDLE CreateFileW(LPCWSTR path, DWORD desired_access, DWORD share_mode, LPSECURITY_ATTRIBUTES,
@@ -67,45 +90,20 @@ HANDLE CreateFileW(LPCWSTR path, DWORD desired_access, DWORD share_mode, LPSECUR
 
 BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD bytes_to_read, LPDWORD bytes_read,
               LPOVERLAPPED overlapped) {
-    DWORD done = 0;
-    if (bytes_read != nullptr) {
-        *bytes_read = 0;
-    }
-    auto file = lookup_as<File>(handle);
-    if (!file) {
-        return FALSE;
-    }
-    if (overlapped != nullptr || (buffer == nullptr && bytes_to_read > 0)) {
-        return fail(ERROR_INVALID_PARAMETER, FALSE);
-    }
-    bool ok = file->read(buffer, bytes_to_read, done);
-    if (bytes_read != nullptr) {
-        *bytes_read = done;
-    }
-    return ok ? TRUE : FALSE;
+    return transfer(
+        handle, buffer, bytes_to_read, bytes_read, overlapped,
+        [&](File& file, DWORD& done) { return file.read(buffer, bytes_to_read, done); });
 }
 
 BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytes_to_write, LPDWORD bytes_written,
                LPOVERLAPPED overlapped) {
-    DWORD done = 0;
-    if (bytes_written != nullptr) {
-        *bytes_written = 0;
-    }
-    auto file = lookup_as<File>(handle);
-    if (!file) {
-        return FALSE;
-    }
-    if (overlapped != nullptr || (buffer == nullptr && bytes_to_write > 0)) {
-        return fail(ERROR_INVALID_PARAMETER, FALSE);
-    }
-    if (!file->writable()) {
-        return fail(ERROR_ACCESS_DENIED, FALSE);
-    }
-    bool ok = file->write(buffer, bytes_to_write, done);
-    if (bytes_written != nullptr) {
-        *bytes_written = done;
-    }
-    return ok ? TRUE : FALSE;
+    return transfer(handle, buffer, bytes_to_write, bytes_written, overlapped,
+                    [&](File& file, DWORD& done) {
+                        if (!file.writable()) {
+                            return fail(ERROR_ACCESS_DENIED, false);
+                        }
+                        return file.write(buffer, bytes_to_write, done);
+                    });
 }
 
 BOOL GetCommState(HANDLE handle, LPDCB dcb) {

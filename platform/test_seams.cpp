@@ -3,6 +3,7 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <optional>
 
 #include "platform/port_names.h"
 
@@ -19,6 +20,7 @@ struct Seams {
     std::map<std::wstring, Armed> by_name;
     std::map<HANDLE, Armed> by_handle;
     std::map<std::wstring, unsigned> set_state_calls;
+    std::optional<std::filesystem::path> dev_shm;
 };
 
 std::atomic<bool> any_armed{false};
@@ -71,6 +73,11 @@ bool discovered_devices_hidden() {
     return devices_hidden.load(std::memory_order_acquire);
 }
 
+std::filesystem::path dev_shm_directory() {
+    std::lock_guard lock(seams().mutex);
+    return seams().dev_shm.value_or("/dev/shm");
+}
+
 }  // namespace tarnwick::platform
 
 namespace tarnwick::platform::testing {
@@ -103,9 +110,15 @@ void hide_discovered_devices() {
     devices_hidden.store(true, std::memory_order_release);
 }
 
+void replace_dev_shm(const std::filesystem::path& dir) {
+    std::lock_guard lock(seams().mutex);
+    seams().dev_shm = dir;
+}
+
 void clear_seams() {
     devices_hidden.store(false, std::memory_order_release);
     std::lock_guard lock(seams().mutex);
+    seams().dev_shm.reset();
     seams().by_name.clear();
     seams().by_handle.clear();
     seams().set_state_calls.clear();

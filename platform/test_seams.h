@@ -2,6 +2,7 @@
 // Hooks for tests of the code above the platform, to provoke failures real hardware produces
 // but pseudo-terminals do not. Nothing changes unless a test arms one.
 
+#include <filesystem>
 #include <string>
 
 #include "platform/win32.h"
@@ -20,6 +21,9 @@ unsigned set_comm_state_calls(const std::wstring& port_name);
 // Leaves the machine's own serial devices out of the port table (EnumDevices, CreateFileW), so
 // that a test sees only the ports it bound in the port map and never touches real hardware.
 void hide_discovered_devices();
+// Takes `dir` in place of /dev/shm where a new objects directory may go (an empty path: no such
+// place), so that a test sees the choice without depending on the machine's /dev/shm.
+void replace_dev_shm(const std::filesystem::path& dir);
 // Disarms every seam.
 void clear_seams();
 
@@ -32,4 +36,6 @@ bool take_get_comm_state_failure(HANDLE port, const std::wstring& port_name, DWO
 void note_set_comm_state(const std::wstring& port_name);
 // For the platform itself: true when a test hid the discovered serial devices.
 bool discovered_devices_hidden();
+// For the platform itself: /dev/shm, or what a test put in its place.
+std::filesystem::path dev_shm_directory();
 }  // namespace tarnwick::platform

@@ -1,10 +1,13 @@
 // WaitForSingleObject and WaitForMultipleObjects (wait-any): take the lowest-indexed signalled
-// object, else sleep on all their futex words at once until a wake-up or the time-out.
+// object, else sleep on all their futex words at once until a wake-up or the time-out. A shared
+// counter can take part as one more object (counter_wait.h).
 
 #include <array>
 #include <vector>
 
+#include "platform/counter_wait.h"
 #include "platform/last_error.h"
+#include "platform/tsan_annotations.h"
 #include "platform/waitable.h"
 
 namespace tarnwick::platform {
@@ -43,7 +46,43 @@ std::optional<DWORD> take_first(WaitSet& set, std::optional<std::size_t> woken_b
     return std::nullopt;
 }
 
+// A counter as a wait object: taken once it no longer holds the value the waiter saw.
+class CounterChange final : public Waitable {
+  public:
+    CounterChange(SharedCounter& counter, std::uint32_t seen) : counter_(counter), seen_(seen) {}
+    Acquisition try_acquire(WaitMemo& /*memo*/) override {
+        if (counter_.load(std::memory_order_acquire) == seen_) {
+            return Acquisition::busy;
+        }
+        tsan_acquire(&counter_);
+        return Acquisition::taken;
+    }
+    bool prepare_sleep(FutexSleep& sleep, WaitMemo& /*memo*/) override {
+        sleep = {&counter_, seen_};
+        return true;
+    }
+
+  private:
+    SharedCounter& counter_;
+    const std::uint32_t seen_;
+};
+
+// The objects behind `handles`; false (ERROR_INVALID_HANDLE) when one is not a wait object.
+bool look_up(DWORD count, const HANDLE* handles, WaitSet& set) {
+    set.objects.reserve(count + 1);
+    for (DWORD i = 0; i < count; ++i) {
+        auto object = lookup_as<Waitable>(handles[i]);
+        if (!object) {
+            return false;
+        }
+        set.objects.push_back(std::move(object));
+    }
+    return true;
+}
+
 DWORD wait_any(WaitSet& set, DWORD milliseconds) {
+    set.memos.resize(set.objects.size());
+    set.sleeps.resize(set.objects.size());
     MonotonicDeadline deadline = MonotonicDeadline::after_ms(milliseconds);
     std::optional<std::size_t> woken_by;
     for (;;) {
@@ -76,6 +115,34 @@ DWORD wait_any(WaitSet& set, DWORD milliseconds) {
 }
 
 }  // namespace
+
+SharedCounter& shared_counter_at(void* address) noexcept {
+    return *static_cast<SharedCounter*>(address);
+}
+
+std::uint32_t counter_value(const SharedCounter& counter) noexcept {
+    return counter.load(std::memory_order_acquire);
+}
+
+void advance_counter(SharedCounter& counter) noexcept {
+    tsan_release(&counter);
+    counter.fetch_add(1, std::memory_order_acq_rel);
+    futex_wake_all(&counter);
+}
+
+DWORD wait_for_objects_or_counter(DWORD count, const HANDLE* handles, SharedCounter& counter,
+                                  std::uint32_t seen, DWORD milliseconds) {
+    if (count > MAXIMUM_WAIT_OBJECTS - 1 || (count > 0 && handles == nullptr)) {
+        return fail(ERROR_INVALID_PARAMETER, WAIT_FAILED);
+    }
+    WaitSet set;
+    if (!look_up(count, handles, set)) {
+        return WAIT_FAILED;  // ERROR_INVALID_HANDLE
+    }
+    set.objects.push_back(std::make_shared<CounterChange>(counter, seen));
+    return wait_any(set, milliseconds);
+}
+
 }  // namespace tarnwick::platform
 
 using tarnwick::platform::fail;
@@ -86,16 +153,9 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wait_all,
         return fail(ERROR_INVALID_PARAMETER, WAIT_FAILED);
     }
     tarnwick::platform::WaitSet set;
-    set.objects.reserve(count);
-    for (DWORD i = 0; i < count; ++i) {
-        auto object = tarnwick::platform::lookup_as<tarnwick::platform::Waitable>(handles[i]);
-        if (!object) {
-            return WAIT_FAILED;  // ERROR_INVALID_HANDLE
-        }
-        set.objects.push_back(std::move(object));
+    if (!tarnwick::platform::look_up(count, handles, set)) {
+        return WAIT_FAILED;  // ERROR_INVALID_HANDLE
     }
-    set.memos.resize(count);
-    set.sleeps.resize(count);
     return tarnwick::platform::wait_any(set, milliseconds);
 }
 

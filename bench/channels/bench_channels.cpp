@@ -12,6 +12,7 @@
 #include "exchange/exchange_writer.h"
 #include "fixstore/valid_rmc_holder.h"
 #include "nmeaio/mapped_ofstream.h"
+#include "platform/namespace.h"
 
 namespace {
 
@@ -89,6 +90,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::filesystem::remove_all(home);
+    tarnwick::platform::remove_namespace(home);
     return 0;
 }

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/namespace.h"
 #include "platform/win32.h"
 
 extern char** environ;
@@ -167,8 +168,7 @@ int main(int argc, char** argv) {
         measure_idle_cpu(idle_seconds);
     }
     if (!home.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(home, ec);
+        tarnwick::platform::remove_namespace(home);
     }
     return result;
 }

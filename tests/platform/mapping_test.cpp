@@ -8,12 +8,12 @@
 #include <string>
 
 #include "platform/win32.h"
-#include "tests/platform/child_process.h"
 #include "tests/platform/namespace_fixture.h"
+#include "tests/platform/platform_helper_process.h"
 
 namespace {
 
-using tarnwick::test::ChildProcess;
+using tarnwick::test::PlatformHelper;
 using tarnwick::test::read_file;
 using tarnwick::test::write_file;
 
@@ -41,7 +41,7 @@ TEST_F(Mappings, NamedMemoryIsSharedWithAnotherProcessAndKeepsTheCreatorsSize) {
     auto* view = static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view[32767], 0) << "the whole size is mapped and zeroed";
-    ChildProcess writer({"write-mapping", "GPS::EXCHANGE::in", "hello"});
+    PlatformHelper writer({"write-mapping", "GPS::EXCHANGE::in", "hello"});
     ASSERT_EQ(writer.wait(), 0);
     EXPECT_EQ(std::string(view, 5), "hello");
 
@@ -62,7 +62,7 @@ TEST_F(Mappings, NamedMemoryIsSharedWithAnotherProcessAndKeepsTheCreatorsSize) {
 
 TEST_F(Mappings, MappingOfAKilledHolderComesBackZeroed) {
     {
-        ChildProcess holder({"hold-mapping", "GPS::EXCHANGE::out", "stale"});
+        PlatformHelper holder({"hold-mapping", "GPS::EXCHANGE::out", "stale"});
         ASSERT_EQ(holder.read_line(), "ready");
     }
     HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096,

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 
@@ -14,18 +15,18 @@
 
 #include "platform/namespace.h"
 #include "platform/win32.h"
-#include "tests/platform/child_process.h"
 #include "tests/platform/namespace_fixture.h"
+#include "tests/platform/platform_helper_process.h"
 
 namespace {
 
-using tarnwick::test::ChildProcess;
+using tarnwick::test::PlatformHelper;
 using tarnwick::test::write_file;
 
 class NamedObjects : public tarnwick::test::PrivateNamespace {};
 
 TEST_F(NamedObjects, EventSetInOneProcessWakesAWaiterInAnother) {
-    ChildProcess waiter({"wait-event", "GPS::DATAREQUEST", "10000"});
+    PlatformHelper waiter({"wait-event", "GPS::DATAREQUEST", "10000"});
     ASSERT_EQ(waiter.read_line(), "ready");
     HANDLE event = OpenEventW(EVENT_ALL_ACCESS, FALSE, L"GPS::DATAREQUEST");
     ASSERT_NE(event, nullptr);
@@ -41,7 +42,7 @@ TEST_F(NamedObjects, EventSetByAnotherProcessWakesUsAndCreatorSeesExistence) {
     EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
     HANDLE again = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATAANSWER");
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-    ChildProcess setter({"set-event", "GPS::DATAANSWER"});
+    PlatformHelper setter({"set-event", "GPS::DATAANSWER"});
     EXPECT_EQ(WaitForSingleObject(event, 10000), WAIT_OBJECT_0);
     EXPECT_EQ(setter.wait(), 0);
     EXPECT_EQ(WaitForSingleObject(again, 0), WAIT_TIMEOUT) << "auto-reset: consumed once";
@@ -50,7 +51,7 @@ TEST_F(NamedObjects, EventSetByAnotherProcessWakesUsAndCreatorSeesExistence) {
 }
 
 TEST_F(NamedObjects, MutexOfAKilledProcessGoesToTheNextWaiterAsAbandoned) {
-    ChildProcess owner({"hold-mutex", "GPS::EXCHANGEGAURD::in"});
+    PlatformHelper owner({"hold-mutex", "GPS::EXCHANGEGAURD::in"});
     ASSERT_EQ(owner.read_line(), "ready");
     HANDLE mutex = CreateMutexW(nullptr, FALSE, L"GPS::EXCHANGEGAURD::in");
     ASSERT_NE(mutex, nullptr);
@@ -60,12 +61,13 @@ TEST_F(NamedObjects, MutexOfAKilledProcessGoesToTheNextWaiterAsAbandoned) {
     HANDLE both[] = {never, mutex};
     std::thread killer([&] {
         Sleep(100);
-        owner.kill_hard();
+        owner.kill(SIGKILL);
+        owner.wait();
     });
     EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 10000), WAIT_ABANDONED_0 + 1);
     killer.join();
     EXPECT_TRUE(ReleaseMutex(mutex));
-    ChildProcess next({"wait-mutex", "GPS::EXCHANGEGAURD::in", "5000"});
+    PlatformHelper next({"wait-mutex", "GPS::EXCHANGEGAURD::in", "5000"});
     EXPECT_EQ(next.read_line(), "ready");
     EXPECT_EQ(next.read_line(), "0") << "released normally: an ordinary hand-over";
     CloseHandle(never);
@@ -74,13 +76,14 @@ TEST_F(NamedObjects, MutexOfAKilledProcessGoesToTheNextWaiterAsAbandoned) {
 
 TEST_F(NamedObjects, ObjectHeldOnlyByAKilledProcessNoLongerExists) {
     {
-        ChildProcess holder({"hold-event", "TARNWICK_START"});
+        PlatformHelper holder({"hold-event", "TARNWICK_START"});
         ASSERT_EQ(holder.read_line(), "ready");
         HANDLE probe = CreateEventW(nullptr, TRUE, FALSE, L"TARNWICK_START");
         EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
         CloseHandle(probe);
         EXPECT_EQ(WaitForSingleObject(probe, 0), WAIT_FAILED);
-        holder.kill_hard();
+        holder.kill(SIGKILL);
+        holder.wait();
     }
     EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, L"TARNWICK_START"), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
@@ -95,7 +98,7 @@ TEST_F(NamedObjects, ObjectHeldOnlyByAKilledProcessNoLongerExists) {
 
 TEST_F(NamedObjects, MutexHeldOnlyByAKilledProcessComesBackFree) {
     {
-        ChildProcess holder({"hold-mutex", "lonely"});
+        PlatformHelper holder({"hold-mutex", "lonely"});
         ASSERT_EQ(holder.read_line(), "ready");
     }
     HANDLE mutex = CreateMutexW(nullptr, FALSE, L"lonely");
@@ -113,7 +116,7 @@ TEST_F(NamedObjects, NamespacesAreIsolated) {
     HANDLE there = CreateEventW(nullptr, TRUE, FALSE, L"GPS::DATASTREAM");
     EXPECT_EQ(GetLastError(), ERROR_SUCCESS) << "not the same object";
     {
-        ChildProcess setter({"set-event", "GPS::DATASTREAM"});
+        PlatformHelper setter({"set-event", "GPS::DATASTREAM"});
         EXPECT_EQ(setter.wait(), 0);
     }
     setenv("TARNWICK_HOME", mine.c_str(), 1);
@@ -124,7 +127,7 @@ TEST_F(NamedObjects, NamespacesAreIsolated) {
 }
 
 TEST_F(NamedObjects, FilesAreAccessibleToTheOwnerOnly) {
-    std::filesystem::remove_all(home());
+    tarnwick::platform::remove_namespace(home());
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, L"GPS::DATAREQUEST");
     HANDLE mutex = CreateMutexW(nullptr, FALSE, L"GPS::EXCHANGEGAURD::out");
     ASSERT_NE(event, nullptr);
@@ -155,8 +158,7 @@ TEST_F(NamedObjects, OpenFailsForUnknownNamesAndCreateKeepsTheFirstKind) {
 }
 
 TEST_F(NamedObjects, ATruncatedObjectFileOfALiveHolderIsRefused) {
-    auto objects = home() / "objects";
-    std::filesystem::create_directories(objects);
+    auto objects = tarnwick::platform::objects_directory();
     write_file(objects / "short.event", "abc");
     int held = open((objects / "short.event").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(held, 0);
@@ -174,8 +176,8 @@ TEST_F(NamedObjects, ProcessesKilledAtRandomMomentsNeverLeaveTheNamespaceStuck) 
     std::uniform_int_distribution<int> pause_us(0, 3000);
     for (int round = 0; round < 30; ++round) {
         {
-            ChildProcess first({"churn"});
-            ChildProcess second({"churn"});
+            PlatformHelper first({"churn"});
+            PlatformHelper second({"churn"});
             ASSERT_EQ(first.read_line(), "ready");
             ASSERT_EQ(second.read_line(), "ready");
             usleep(static_cast<useconds_t>(pause_us(random)));

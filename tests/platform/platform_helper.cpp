@@ -9,13 +9,23 @@
 //   registry-writer          rewrite the registry value "blob" with two alternating contents
 //   port-map-writer          rebind COM7: alternately to two device paths
 //   churn                    create, use and close the service's objects in a loop
+//   advance-counter NAME N   open the named mapping and advance the counter at its start N
+//                            times, 10 ms apart
+//   objects-dir FIFO         print "ready", wait until FIFO is opened for writing, then find
+//                            (or make) the objects directory, create an event in it and print
+//                            the directory's real path
 // Results are printed as decimal numbers, one per line.
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
+#include "platform/counter_wait.h"
 #include "platform/namespace.h"
 #include "platform/wide_string.h"
 #include "platform/win32.h"
@@ -177,6 +187,40 @@ int churn() {
     }
 }
 
+int advance_counter(const char* name, const char* times) {
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, wide(name).c_str());
+    void* view = mapping != nullptr ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0) : nullptr;
+    if (view == nullptr) {
+        return 2;
+    }
+    for (int i = std::atoi(times); i > 0; --i) {
+        Sleep(10);
+        tarnwick::platform::advance_counter(tarnwick::platform::shared_counter_at(view));
+    }
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+    return 0;
+}
+
+int objects_dir(const char* fifo) {
+    say("ready");
+    // Every helper blocks here until the test opens the FIFO, which releases them all at once.
+    const int gate = open(fifo, O_RDONLY | O_CLOEXEC);
+    if (gate < 0) {
+        return 2;
+    }
+    close(gate);
+    const std::filesystem::path objects = tarnwick::platform::objects_directory();
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, L"raced");
+    if (event == nullptr) {
+        return 3;
+    }
+    std::error_code ec;
+    say(std::filesystem::canonical(objects, ec).c_str());
+    CloseHandle(event);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -210,6 +254,12 @@ int main(int argc, char** argv) {
     }
     if (command == "churn") {
         return churn();
+    }
+    if (command == "advance-counter" && argc == 4) {
+        return advance_counter(argv[2], argv[3]);
+    }
+    if (command == "objects-dir" && argc == 3) {
+        return objects_dir(argv[2]);
     }
     std::fprintf(stderr, "usage: see the comment at the top of platform_helper.cpp\n");
     return 64;

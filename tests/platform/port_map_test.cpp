@@ -2,6 +2,7 @@
 // when the writer is killed.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <fstream>
 #include <random>
@@ -10,8 +11,8 @@
 #include "platform/port_map.h"
 #include "platform/port_names.h"
 #include "platform/serial_discovery.h"
-#include "tests/platform/child_process.h"
 #include "tests/platform/namespace_fixture.h"
+#include "tests/platform/platform_helper_process.h"
 
 namespace {
 
@@ -108,10 +109,11 @@ TEST_F(PortMap, AWriterKilledAtRandomMomentsNeverLeavesATornFile) {
     std::mt19937 random(777);
     std::uniform_int_distribution<int> pause_us(0, 5000);
     for (int round = 0; round < 25; ++round) {
-        tarnwick::test::ChildProcess writer({"port-map-writer"});
+        tarnwick::test::PlatformHelper writer({"port-map-writer"});
         ASSERT_EQ(writer.read_line(), "ready");
         usleep(static_cast<useconds_t>(pause_us(random)));
-        writer.kill_hard();
+        writer.kill(SIGKILL);
+        writer.wait();
         std::string text = read_file(port_map_path());
         EXPECT_EQ(format_port_map(parse_port_map(text)), text) << "round " << round;
         std::string device = read_port_map()[7];

@@ -2,6 +2,7 @@
 // the writer is killed at random moments.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <cstring>
 #include <random>
@@ -9,8 +10,8 @@
 #include "platform/namespace.h"
 #include "platform/registry_document.h"
 #include "platform/win32.h"
-#include "tests/platform/child_process.h"
 #include "tests/platform/namespace_fixture.h"
+#include "tests/platform/platform_helper_process.h"
 #include "tests/platform/registry_contents.h"
 
 namespace {
@@ -167,10 +168,11 @@ TEST_F(Registry, AWriterKilledAtRandomMomentsNeverLeavesATornFile) {
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> pause_us(0, 20000);
     for (int round = 0; round < 25; ++round) {
-        tarnwick::test::ChildProcess writer({"registry-writer"});
+        tarnwick::test::PlatformHelper writer({"registry-writer"});
         ASSERT_EQ(writer.read_line(), "ready");
         usleep(static_cast<useconds_t>(pause_us(random)));
-        writer.kill_hard();
+        writer.kill(SIGKILL);
+        writer.wait();
 
         std::string text = read_file(tarnwick::platform::registry_path());
         EXPECT_EQ(RegistryDocument::parse(text).format(), text) << "round " << round;

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/namespace.h"
+
 namespace tarnwick::test {
 
 std::filesystem::path corpus_dir() {
@@ -28,8 +30,8 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
+    // A namespace's home links to its objects directory elsewhere: that goes too.
+    platform::remove_namespace(path_);
 }
 
 std::string read_file(const std::filesystem::path& path) {
