@@ -1,26 +1,11 @@
 #include "client/answer_parser.h"
 
 #include "client/protocol_codes.h"
-#include "exchange/counted_string.h"
+#include "client/wire_reading.h"
 #include "exchange/memory_stream.h"
 
 namespace tarnwick::client {
 namespace {
-
-std::int32_t read_int(GPS::memory_istream& in) {
-    std::uint8_t bytes[4] = {};
-    in.read(bytes, 4);
-    return static_cast<std::int32_t>(std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
-                                     std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24);
-}
-
-// A counted string; refused counts mark the stream failed so that the parse fails.
-std::wstring read_text(GPS::memory_istream& in, bool& refused) {
-    bool bad = false;
-    const GPS::owned_wstring text = GPS::read_wstring(in, bad);
-    refused = refused || bad;
-    return text ? std::wstring(text.get()) : std::wstring();
-}
 
 bool read_answer(GPS::memory_istream& in, std::int32_t expected, Answer& answer) {
     const bool request = is_request(expected);

@@ -1,47 +1,26 @@
 #pragma once
-// Request codes and data-stream message ids: the numbers of the wire protocol.
+// The numbers of the wire protocol, shared with the service (protocol/request_codes.h), under
+// the library's namespace.
 
-#include <cstdint>
+#include "protocol/request_codes.h"
 
 namespace tarnwick::client {
 
-enum class RequestCode : std::int32_t {
-    Quit = 1000,
-    EnumPorts = 1001,
-    Connect = 1002,
-    ConnectPort = 1004,
-    Disconnect = 1005,
-    GetInputMode = 1006,
-    OpenFile = 1008,
-    StartWrite = 1009,
-    StopWrite = 1010,
-    GetValidRMC = 1014,
-    GetTimeStampMode = 1015,
-    RestartReceiver = 1016,
-    GetConnection = 1017,
-    GetReceiver = 1018,
-    OpenMemory = 1019,
-    SetReceiver = 1020,
-};
+using protocol::RequestCode;
 
-// The answer to anything that is not a request.
-inline constexpr std::int32_t no_such_request = 999;
+using protocol::no_such_request;
 
-// Notifications on the data stream (ids 0 to 7 are records, see nmea/message_id.h).
-inline constexpr std::int32_t scan_event_id = 1003;
-inline constexpr std::int32_t input_lost_id = 1011;
-inline constexpr std::int32_t input_ended_id = 1012;
-inline constexpr std::int32_t reconnected_id = 1013;
+using protocol::input_ended_id;
+using protocol::input_lost_id;
+using protocol::reconnected_id;
+using protocol::scan_event_id;
 
-// Flags of the input mode (GetInputMode, 1013).
-inline constexpr std::int32_t input_serial = 1;
-inline constexpr std::int32_t input_file = 2;
-inline constexpr std::int32_t input_recording = 4;
-inline constexpr std::int32_t input_memory = 8;
+using protocol::input_file;
+using protocol::input_memory;
+using protocol::input_recording;
+using protocol::input_serial;
 
-// True for the codes the service serves (1000 to 1020 without 1003, 1007, 1011, 1012, 1013).
-bool is_request(std::int32_t code) noexcept;
-// The request's name ("GetInputMode"), "NoSuchRequest" for anything else.
-const char* request_name(std::int32_t code) noexcept;
+using protocol::is_request;
+using protocol::request_name;
 
 }  // namespace tarnwick::client

@@ -2,7 +2,7 @@
 
 #include "client/protocol_codes.h"
 #include "client/scan_event_names.h"
-#include "exchange/counted_string.h"
+#include "client/wire_reading.h"
 #include "exchange/memory_stream.h"
 #include "nmea/gga_record.h"
 #include "nmea/gll_record.h"
@@ -20,20 +20,6 @@ namespace {
 // An EndScan summary lists the ports of one scan: no more than the scanner can hold.
 constexpr std::int32_t max_summary_ports = 64;
 constexpr std::int32_t max_port_rates = 5;
-
-std::int32_t read_int(GPS::memory_istream& in) {
-    std::uint8_t b[4] = {};
-    in.read(b, 4);
-    return static_cast<std::int32_t>(std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 |
-                                     std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24);
-}
-
-std::wstring read_text(GPS::memory_istream& in, bool& refused) {
-    bool bad = false;
-    const GPS::owned_wstring text = GPS::read_wstring(in, bad);
-    refused = refused || bad;
-    return text ? std::wstring(text.get()) : std::wstring();
-}
 
 std::unique_ptr<CNMEARecord> make_record(std::int32_t id) {
     switch (static_cast<NMEAMessageId>(id)) {

@@ -8,16 +8,7 @@
 #include "nmeaio/thread_support.h"
 #include "server/trace.h"
 
-namespace {
-
-void close_if_set(HANDLE& handle) noexcept {
-    if (handle != nullptr) {
-        CloseHandle(handle);
-        handle = nullptr;
-    }
-}
-
-}  // namespace
+using GPS::close_if_set;
 
 CNMEAIO::CNMEAIO(HANDLE serial_port)
     : port(serial_port), source(Source::Serial), assembler(SentenceFraming::Stream) {

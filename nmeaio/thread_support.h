@@ -1,6 +1,6 @@
 #pragma once
-// What the reader's threads share: their stack reservation, and the calling thread's id in the
-// form the "thread = %p" traces take.
+// What the service's threads share: their stack reservation, the calling thread's id in the form
+// the "thread = %p" traces take, and the closing of the handles their owners keep.
 
 #include <cstdint>
 
@@ -12,6 +12,14 @@ constexpr SIZE_T io_thread_stack_size = 65536;
 
 inline void* current_thread_for_trace() {
     return reinterpret_cast<void*>(static_cast<std::uintptr_t>(GetCurrentThreadId()));
+}
+
+// Closes a handle that may never have been created, and forgets it.
+inline void close_if_set(HANDLE& handle) noexcept {
+    if (handle != nullptr) {
+        CloseHandle(handle);
+        handle = nullptr;
+    }
 }
 
 }  // namespace GPS

@@ -3,7 +3,7 @@
 
 #include "nmeaio/thread_support.h"
 #include "ports/port.h"
-#include "ports/scan_event.h"
+#include "protocol/scan_event.h"
 #include "ports/scan_listener.h"
 #include "server/trace.h"
 

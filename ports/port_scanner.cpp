@@ -4,7 +4,7 @@
 
 #include "nmeaio/thread_support.h"
 #include "ports/com_device_names.h"
-#include "ports/scan_event.h"
+#include "protocol/scan_event.h"
 #include "server/trace.h"
 
 namespace {

@@ -9,16 +9,7 @@
 #include "server/port_access.h"
 #include "server/trace.h"
 
-namespace {
-
-void close_if_set(HANDLE& handle) noexcept {
-    if (handle != nullptr) {
-        CloseHandle(handle);
-        handle = nullptr;
-    }
-}
-
-}  // namespace
+using GPS::close_if_set;
 
 CDataServer::CDataServer() : valid_rmc(valid_rmc_period_seconds) {
     InitializeCriticalSection(&port_lock);

@@ -28,6 +28,7 @@
 #include "ports/port.h"
 #include "ports/port_scanner.h"
 #include "ports/scan_listener.h"
+#include "protocol/request_codes.h"
 #include "server/input_link.h"
 
 class CDataServer final : public CScanListener {
@@ -44,10 +45,10 @@ class CDataServer final : public CScanListener {
     static constexpr DWORD reconnect_slow_period_ms = 30000;
 
     // Notifications on "data_stream" (the record ids 0 to 7 are the sentences').
-    static constexpr std::int32_t ScanEvent = 1003;
-    static constexpr std::int32_t InputLost = 1011;
-    static constexpr std::int32_t InputEnded = 1012;
-    static constexpr std::int32_t Reconnected = 1013;
+    static constexpr std::int32_t ScanEvent = tarnwick::protocol::scan_event_id;
+    static constexpr std::int32_t InputLost = tarnwick::protocol::input_lost_id;
+    static constexpr std::int32_t InputEnded = tarnwick::protocol::input_ended_id;
+    static constexpr std::int32_t Reconnected = tarnwick::protocol::reconnected_id;
 
     CDataServer();
     ~CDataServer() override;

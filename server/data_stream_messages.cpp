@@ -10,7 +10,7 @@
 #include "nmea/field_io.h"
 #include "nmea/message_id.h"
 #include "nmea/rmc_record.h"
-#include "ports/scan_event.h"
+#include "protocol/scan_event.h"
 #include "server/data_server.h"
 #include "server/trace.h"
 

@@ -11,41 +11,17 @@
 #include "exchange/counted_string.h"
 #include "nmea/field_io.h"
 #include "nmea/rmc_record.h"
+#include "protocol/request_codes.h"
 #include "server/data_server.h"
 #include "server/port_access.h"
 #include "server/trace.h"
 
 using tarnwick::nmea::read_field;
 using tarnwick::nmea::write_field;
+using tarnwick::protocol::is_request;
+using tarnwick::protocol::RequestCode;
 
 namespace {
-
-enum RequestCode : std::int32_t {
-    Quit = 1000,
-    EnumPorts = 1001,
-    Connect = 1002,
-    ConnectPort = 1004,
-    Disconnect = 1005,
-    GetInputMode = 1006,
-    OpenFile = 1008,
-    StartWrite = 1009,
-    StopWrite = 1010,
-    GetValidRMC = 1014,
-    GetTimeStampMode = 1015,
-    RestartReceiver = 1016,
-    GetConnection = 1017,
-    GetReceiver = 1018,
-    OpenMemory = 1019,
-    SetReceiver = 1020,
-};
-
-constexpr std::int32_t NoSuchRequest = 999;
-
-// 1003 and 1011 to 1013 are notification ids of the data stream; 1007 was never a request.
-bool is_request(std::int32_t code) {
-    return code >= Quit && code <= SetReceiver && code != 1003 && code != 1007 &&
-           (code < 1011 || code > 1013);
-}
 
 void write_int(GPS::ostream& answer, std::int32_t value) {
     write_field(answer, value);
@@ -78,15 +54,17 @@ void CDataServer::serve_request(GPS::istream& request, GPS::ostream& answer) {
         return;
     }
     if (!is_request(code)) {
-        write_int(answer, NoSuchRequest);
+        write_int(answer, tarnwick::protocol::no_such_request);
         return;
     }
-    if (code == Quit) {
+    using enum RequestCode;
+    const auto request_code = static_cast<RequestCode>(code);
+    if (request_code == Quit) {
         request_stop();
         return;
     }
     write_int(answer, code);
-    switch (code) {
+    switch (request_code) {
         case EnumPorts:
             return enum_ports_request(answer);
         case Connect:

@@ -3,11 +3,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
+#include "platform/stop_signals.h"
 #include "platform/win32.h"
 #include "server/data_server.h"
 #include "server/registry_settings.h"
-#include "server/stop_signals.h"
 
 namespace {
 
@@ -33,20 +34,8 @@ bool argument_is(int argc, char** argv, const char* word) {
     return argc > 1 && std::strcmp(argv[1], word) == 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argument_is(argc, argv, "--help")) {
-        std::fputs(usage, stdout);
-        return 0;
-    }
-    if (argument_is(argc, argv, "--version")) {
-        std::printf("tarnwickd %s\n", TARNWICK_VERSION);
-        return 0;
-    }
-    // Before the first thread exists, so that none of them receives the stop signals.
-    tarnwick::server::StopSignals stop_signals;
-
+// Start-up, service and stop of one instance; the stop signals are already blocked.
+int serve(int argc, char** argv, tarnwick::platform::StopSignals& stop_signals) {
     const HANDLE start_event = CreateEventW(nullptr, TRUE, FALSE, L"TARNWICK_START");
     if (start_event == nullptr) {
         return -1;
@@ -69,8 +58,31 @@ int main(int argc, char** argv) {
             EventModify(start_event, EVENT_SET);
             stop_signals.watch([&server] { server.request_stop(); });
             server.wait_main_thread();
+            // A signal arriving from here on must not reach the server while it is destroyed.
+            stop_signals.stop_watching();
         }
         CloseHandle(start_event);
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argument_is(argc, argv, "--help")) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (argument_is(argc, argv, "--version")) {
+        std::printf("tarnwickd %s\n", TARNWICK_VERSION);
+        return 0;
+    }
+    try {
+        // Before the first thread exists, so that none of them receives the stop signals.
+        tarnwick::platform::StopSignals stop_signals;
+        return serve(argc, argv, stop_signals);
+    } catch (const std::system_error& error) {
+        std::fprintf(stderr, "tarnwickd: %s\n", error.what());
+        return -1;
+    }
 }

@@ -18,7 +18,7 @@
 #include "platform/test_seams.h"
 #include "platform/wide_string.h"
 #include "ports/port_scanner.h"
-#include "ports/scan_event.h"
+#include "protocol/scan_event.h"
 #include "tests/support/test_support.h"
 #include "tests/tools/sim_process.h"
 

@@ -1,4 +1,4 @@
-// The names of the scan events and the choice of serial ports from a device list.
+// The choice of serial ports from a device list.
 
 #include <gtest/gtest.h>
 
@@ -6,36 +6,8 @@
 #include <vector>
 
 #include "ports/com_device_names.h"
-#include "ports/scan_event.h"
 
 namespace {
-
-TEST(ScanEventName, NamesEveryCodeAndOnlyThose) {
-    const std::vector<std::wstring> expected = {L"StartScan",
-                                                L"StartPortScan",
-                                                L"CreateFileFailed",
-                                                L"StartTryBaudRate",
-                                                L"InvalideHandle",
-                                                L"GetCommStateFailed",
-                                                L"SetCommStateFailed",
-                                                L"SetupPort",
-                                                L"SetupProtocol",
-                                                L"SetupDataFlow",
-                                                L"SetCommTimeoutsFailed",
-                                                L"ReadFileFailed",
-                                                L"SetupProtocolFailed",
-                                                L"FlushOutputFailed",
-                                                L"StartInputFailed",
-                                                L"EndTryBaudRate",
-                                                L"EndPortScan",
-                                                L"EndScan"};
-    for (std::int32_t code = 0; code < static_cast<std::int32_t>(expected.size()); ++code) {
-        EXPECT_EQ(scan_event_name(code), expected[code]) << code;
-    }
-    for (const std::int32_t outside : {-1, 18, 1003, INT32_MIN, INT32_MAX}) {
-        EXPECT_STREQ(scan_event_name(outside), L"Unknown") << outside;
-    }
-}
 
 // A device list as the platform hands it over: names, each NUL-terminated, then an empty name.
 std::wstring device_list(const std::vector<std::wstring>& names) {

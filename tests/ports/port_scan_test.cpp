@@ -6,7 +6,7 @@
 
 #include "ports/port.h"
 #include "ports/port_scanner.h"
-#include "ports/scan_event.h"
+#include "protocol/scan_event.h"
 #include "tests/ports/scan_recorder.h"
 
 namespace tarnwick::test {

@@ -12,7 +12,7 @@
 #include "platform/namespace.h"
 #include "platform/win32.h"
 #include "ports/port_scanner.h"
-#include "ports/scan_event.h"
+#include "protocol/scan_event.h"
 #include "tests/ports/scan_recorder.h"
 
 namespace tarnwick::test {

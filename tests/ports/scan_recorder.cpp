@@ -8,7 +8,7 @@
 #include "platform/test_seams.h"
 #include "platform/wide_string.h"
 #include "platform/win32.h"
-#include "ports/scan_event.h"
+#include "protocol/scan_event.h"
 #include "tests/support/test_support.h"
 
 namespace tarnwick::test {

@@ -11,12 +11,12 @@
 #include <memory>
 #include <string>
 
+#include "platform/stop_signals.h"
 #include "platform/wide_string.h"
 #include "tools/tarnwick-sim/epoch_clock.h"
 #include "tools/tarnwick-sim/live_options.h"
 #include "tools/tarnwick-sim/memory_producer.h"
 #include "tools/tarnwick-sim/nmea_sentences.h"
-#include "tools/tarnwick-sim/stop_signals.h"
 
 namespace tarnwick::sim {
 namespace {
@@ -66,7 +66,7 @@ void schedule_blocks(std::deque<PendingBlock>& pending, const std::string& text,
     }
 }
 
-int produce(const MemoryOptions& options, MemoryProducer& producer, StopSignals& stops) {
+int produce(const MemoryOptions& options, MemoryProducer& producer, platform::StopSignals& stops) {
     EpochClock clock(options.live.rate);
     Scenario scenario(live_scenario(options.live));
     std::deque<PendingBlock> pending;
@@ -117,7 +117,8 @@ int produce(const MemoryOptions& options, MemoryProducer& producer, StopSignals&
 
 int run_memory(const MemoryOptions& options) {
     try {
-        StopSignals stops;
+        platform::StopSignals stops({SIGINT, SIGTERM, SIGHUP});
+        signal(SIGPIPE, SIG_IGN);
         MemoryProducer producer(platform::from_utf8(options.name));
         std::printf("%s\n", options.name.c_str());
         std::fflush(stdout);

@@ -1,5 +1,7 @@
 #include "tools/tarnwick-sim/serial_command.h"
 
+#include <signal.h>
+
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -35,7 +37,9 @@ Examples:
 
 int run_serial(const SerialOptions& options) {
     try {
-        StopSignals stops;
+        platform::StopSignals stops({SIGINT, SIGTERM, SIGHUP});
+        // A reader that goes away must not kill the receiver; writes report EPIPE/EIO instead.
+        signal(SIGPIPE, SIG_IGN);
         PseudoTerminal line;
         PortBinding binding(platform::from_utf8(options.name), line.slave_path());
         std::printf("%s %s\n", platform::to_utf8(binding.name()).c_str(),

@@ -33,7 +33,7 @@ SerialReceiver::SerialReceiver(const SerialOptions& options, PseudoTerminal& lin
       noise_(options.live.seed ^ 0x6e015eULL),
       restarting_until_(Clock::now()) {}
 
-int SerialReceiver::run(StopSignals& stops) {
+int SerialReceiver::run(platform::StopSignals& stops) {
     for (;;) {
         const Clock::time_point now = Clock::now();
         if (clock_.reached(options_.live.duration, now)) {

@@ -4,12 +4,12 @@
 
 #include <cstdint>
 
+#include "platform/stop_signals.h"
 #include "tools/tarnwick-sim/epoch_clock.h"
 #include "tools/tarnwick-sim/live_options.h"
 #include "tools/tarnwick-sim/port_binding.h"
 #include "tools/tarnwick-sim/pseudo_terminal.h"
 #include "tools/tarnwick-sim/receiver_commands.h"
-#include "tools/tarnwick-sim/stop_signals.h"
 
 namespace tarnwick::sim {
 
@@ -30,7 +30,7 @@ class SerialReceiver {
     SerialReceiver(const SerialOptions& options, PseudoTerminal& line, PortBinding& binding);
 
     // Runs until the duration ends, the line vanishes or a stop signal arrives; the exit code.
-    int run(StopSignals& stops);
+    int run(platform::StopSignals& stops);
 
   private:
     void send_epoch(EpochClock::Clock::time_point now);
