@@ -7,9 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "platform/file_object.h"
 #include "platform/last_error.h"
@@ -99,6 +102,52 @@ HANDLE anonymous_memory(std::uint64_t size, bool writable) {
     return insert_mapping(std::make_shared<Mapping>(fd, size, writable), false);
 }
 
+// A read-only mapping of a file holds a copy of the file's first `size` bytes, taken now. Linux,
+// unlike Windows, lets anyone who may write the file shorten it while it is mapped, and a view
+// over the file itself would then fault (SIGBUS) on the pages past the new end: a replay file
+// that its owner truncates must not bring its reader down. Bytes the file no longer has when
+// the copy is taken read as zero.
+HANDLE file_copy(int file_fd, std::uint64_t size) {
+    int fd = memfd_create("tarnwick-file-copy", MFD_CLOEXEC);
+    if (fd < 0) {
+        return fail_errno(HANDLE{nullptr});
+    }
+    auto give_up = [fd] {
+        int error = errno;
+        close(fd);
+        errno = error;
+        return fail_errno(HANDLE{nullptr});
+    };
+    if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        return give_up();
+    }
+    std::vector<char> chunk(65536);
+    for (std::uint64_t copied = 0; copied < size;) {
+        const auto wanted =
+            static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - copied));
+        const ssize_t got = pread(file_fd, chunk.data(), wanted, static_cast<off_t>(copied));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return give_up();
+        }
+        if (got == 0) {
+            break;
+        }
+        for (ssize_t put = 0; put < got;) {
+            const ssize_t n = pwrite(fd, chunk.data() + put, static_cast<std::size_t>(got - put),
+                                     static_cast<off_t>(copied) + put);
+            if (n < 0 && errno != EINTR) {
+                return give_up();
+            }
+            put += n > 0 ? n : 0;
+        }
+        copied += static_cast<std::uint64_t>(got);
+    }
+    return insert_mapping(std::make_shared<Mapping>(fd, size, false), false);
+}
+
 HANDLE file_mapping(HANDLE file_handle, std::uint64_t size, bool writable) {
     auto file = lookup_as<File>(file_handle);
     if (!file) {
@@ -124,6 +173,9 @@ HANDLE file_mapping(HANDLE file_handle, std::uint64_t size, bool writable) {
         if (ftruncate(file->fd(), static_cast<off_t>(size)) != 0) {
             return fail_errno(HANDLE{nullptr});
         }
+    }
+    if (!writable) {
+        return file_copy(file->fd(), size);
     }
     int fd = fcntl(file->fd(), F_DUPFD_CLOEXEC, 0);
     if (fd < 0) {

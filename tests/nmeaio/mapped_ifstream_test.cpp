@@ -41,6 +41,22 @@ TEST_F(MappedIfstream, FilesThatCannotBeMappedDoNotOpen) {
     EXPECT_EQ(byte, 'a');
 }
 
+// The owner of a replay file may shorten it while the service replays it: the stream goes on
+// with the file as it was opened instead of faulting on the pages past the new end.
+TEST_F(MappedIfstream, AFileShortenedWhileOpenIsReadAsItWasOpened) {
+    std::string content;
+    for (int line = 0; content.size() < 3 * 4096; ++line) {
+        content += "$GPTXT,line " + std::to_string(line) + "\r\n";
+    }
+    GPS::ifstream in;
+    ASSERT_TRUE(in.open(file("replay.nmea", content).c_str()));
+    std::filesystem::resize_file(dir_.path() / "replay.nmea", 10);
+    std::string read(content.size(), '\0');
+    in.read(read.data(), static_cast<int>(read.size()));
+    EXPECT_EQ(read, content);
+    EXPECT_TRUE(in.eof());
+}
+
 TEST_F(MappedIfstream, ReadingExactlyTheRestReachesTheEndAndOneByteMoreThrows) {
     GPS::ifstream in;
     ASSERT_TRUE(in.open(file("five", "12345").c_str()));
