@@ -23,6 +23,5 @@ inline constexpr int channel_element_count = 32;
 inline constexpr const wchar_t* transaction_mutex = L"TARNWICK::CLIENT";
 inline constexpr const wchar_t* watch_ring_mapping = L"TARNWICK::WATCH::ring";
 inline constexpr const wchar_t* watch_ring_mutex = L"TARNWICK::WATCH::lock";
-inline constexpr const wchar_t* watch_ring_event = L"TARNWICK::WATCH::news";
 
 }  // namespace tarnwick::client::names

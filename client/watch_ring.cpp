@@ -3,11 +3,13 @@
 #include <cstring>
 
 #include "client/object_names.h"
+#include "platform/counter_wait.h"
 
 namespace tarnwick::client {
 namespace {
 
-constexpr std::uint32_t ring_magic = 0x52575754;
+// "TWW2": the second layout, whose watchers sleep on `published` (the first pulsed an event).
+constexpr std::uint32_t ring_magic = 0x32575754;
 constexpr std::uint32_t lost_marker = 0xFFFFFFFF;
 constexpr std::size_t ring_bytes =
     WatchRing::header_size + std::size_t{WatchRing::slot_count} * WatchRing::slot_size;
@@ -17,6 +19,7 @@ constexpr std::size_t magic_at = 0;
 constexpr std::size_t slot_count_at = 4;
 constexpr std::size_t slot_size_at = 8;
 constexpr std::size_t next_sequence_at = 16;
+constexpr std::size_t published_at = 24;
 constexpr std::size_t slot_sequence_at = 0;
 constexpr std::size_t slot_length_at = 8;
 
@@ -38,7 +41,7 @@ WatchRing::~WatchRing() {
     if (view_ != nullptr) {
         UnmapViewOfFile(view_);
     }
-    for (HANDLE handle : {mapping_, mutex_, news_}) {
+    for (HANDLE handle : {mapping_, mutex_}) {
         if (handle != nullptr) {
             CloseHandle(handle);
         }
@@ -47,11 +50,9 @@ WatchRing::~WatchRing() {
 
 bool WatchRing::open() {
     mutex_ = CreateMutexW(nullptr, FALSE, names::watch_ring_mutex);
-    // Manual-reset and only ever pulsed: a pulse wakes every sleeping watcher at once.
-    news_ = CreateEventW(nullptr, TRUE, FALSE, names::watch_ring_event);
     mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                   static_cast<DWORD>(ring_bytes), names::watch_ring_mapping);
-    if (mutex_ == nullptr || news_ == nullptr || mapping_ == nullptr) {
+    if (mutex_ == nullptr || mapping_ == nullptr) {
         return false;
     }
     view_ = static_cast<std::uint8_t*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0));
@@ -88,6 +89,15 @@ std::uint64_t WatchRing::next_sequence() const noexcept {
     return load<std::uint64_t>(view_ + next_sequence_at);
 }
 
+std::uint32_t WatchRing::published() const noexcept {
+    return platform::counter_value(platform::shared_counter_at(view_ + published_at));
+}
+
+DWORD WatchRing::wait_for_news(HANDLE wake, std::uint32_t seen, DWORD timeout_ms) noexcept {
+    return platform::wait_for_objects_or_counter(
+        1, &wake, platform::shared_counter_at(view_ + published_at), seen, timeout_ms);
+}
+
 std::uint8_t* WatchRing::slot(std::uint64_t sequence) const noexcept {
     return view_ + header_size + (sequence % slot_count) * slot_size;
 }
@@ -101,6 +111,7 @@ void WatchRing::append(const std::uint8_t* bytes, std::uint32_t length) {
         std::memcpy(at + slot_header_size, bytes, length);
     }
     store(view_ + next_sequence_at, sequence + 1);
+    platform::advance_counter(platform::shared_counter_at(view_ + published_at));
 }
 
 void WatchRing::publish(std::span<const std::uint8_t> message) {

@@ -8,11 +8,14 @@
 // watcher that falls further behind learns how many it lost.
 //
 // Layout of the mapping "TARNWICK::WATCH::ring" (little-endian):
-//   offset 0   u32 magic 0x52575754 ("TWWR"), u32 slot_count, u32 slot_size, u32 0,
-//              u64 next_sequence (the number the next message gets), zero up to offset 64;
+//   offset 0   u32 magic 0x32575754 ("TWW2"), u32 slot_count, u32 slot_size, u32 0,
+//              u64 next_sequence (the number the next message gets), u32 published (one more
+//              after every message appended: the futex word sleeping watchers wait on), zero up
+//              to offset 64;
 //   offset 64  slot_count slots of slot_size bytes: u64 sequence, u32 length (or 0xFFFFFFFF for
 //              a message that was lost while draining), u32 0, then the message bytes (id first).
-// Message n lives in slot n % slot_count. Every access holds the mutex "TARNWICK::WATCH::lock".
+// Message n lives in slot n % slot_count. Every access holds the mutex "TARNWICK::WATCH::lock",
+// except the sleep on `published`.
 
 #include <cstdint>
 #include <span>
@@ -65,8 +68,13 @@ class WatchRing {
     // nothing is left to read.
     bool read(std::uint64_t& position, std::vector<std::uint8_t>& message, std::uint64_t& lost);
 
-    // The event pulsed after publishing, for watchers that sleep.
-    HANDLE news_event() const noexcept { return news_; }
+    // With the lock held: the count of messages appended so far, for wait_for_news.
+    std::uint32_t published() const noexcept;
+
+    // Without the lock: sleeps until `wake` is signalled (the result is WAIT_OBJECT_0) or a
+    // message was appended since published() returned `seen` (WAIT_OBJECT_0 + 1), or `timeout_ms`
+    // passes. Nothing appended in between can be missed.
+    DWORD wait_for_news(HANDLE wake, std::uint32_t seen, DWORD timeout_ms) noexcept;
 
   private:
     std::uint8_t* slot(std::uint64_t sequence) const noexcept;
@@ -75,7 +83,6 @@ class WatchRing {
     HANDLE mapping_ = nullptr;
     std::uint8_t* view_ = nullptr;
     HANDLE mutex_ = nullptr;
-    HANDLE news_ = nullptr;
 };
 
 }  // namespace tarnwick::client

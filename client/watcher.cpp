@@ -8,10 +8,9 @@
 namespace tarnwick::client {
 namespace {
 
-// A sleeping watcher is woken by "GPS::DATASTREAM" or by another watcher's pulse. A pulse that
-// falls between its last look at the ring and its going to sleep would be missed, so it also
-// looks again after this long: the worst delay in that rare case, never a lost message.
-constexpr std::chrono::milliseconds look_again{200};
+DWORD as_wait_ms(std::chrono::milliseconds left) {
+    return static_cast<DWORD>(std::min<std::chrono::milliseconds::rep>(left.count(), INFINITE - 1));
+}
 
 }  // namespace
 
@@ -58,42 +57,44 @@ ClientError Watcher::next(std::chrono::milliseconds timeout, StreamMessage& mess
     lost = 0;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::vector<std::uint8_t> bytes;
+    // A watcher woken by "GPS::DATASTREAM" took the signal from every other watcher: it owes them
+    // the drain, even when the ring still holds messages for itself.
+    bool owe_drain = false;
     for (;;) {
+        std::uint32_t seen = 0;
         {
             WatchRing::Lock lock(ring_);
             if (!lock.held()) {
                 return ClientError::channel_failed;
             }
-            bool published = false;
+            if (owe_drain) {
+                drain_data_stream();
+                owe_drain = false;
+            }
             for (;;) {
                 if (ring_.read(position_, bytes, lost)) {
                     message = StreamMessage{};
                     if (decode_message(bytes, tstamp_, message)) {
                         message.sequence = position_ - 1;
-                        if (published) {
-                            PulseEvent(ring_.news_event());
-                        }
                         return ClientError::none;
                     }
                     ++lost;
+                    continue;
                 }
                 if (!drain_data_stream()) {
                     break;
                 }
-                published = true;
             }
-            if (published) {
-                PulseEvent(ring_.news_event());
-            }
+            // Whatever is appended from here on moves the count, and the sleep below ends.
+            seen = ring_.published();
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             return ClientError::timed_out;
         }
-        const HANDLE wake[] = {client_.data_stream_event(), ring_.news_event()};
-        WaitForMultipleObjects(2, wake, FALSE,
-                               static_cast<DWORD>(std::min(left, look_again).count()));
+        owe_drain = ring_.wait_for_news(client_.data_stream_event(), seen, as_wait_ms(left)) ==
+                    WAIT_OBJECT_0;
     }
 }
 

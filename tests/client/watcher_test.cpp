@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "client/client.h"
@@ -173,6 +176,78 @@ TEST_F(Watching, TwoWatchersEachSeeEveryMessageInOrder) {
     }
     EXPECT_EQ(first, expected);
     EXPECT_EQ(second, expected);
+}
+
+TEST_F(Watching, SleepingWatchersWakeForEveryBurstWithoutLookingAgainPeriodically) {
+    // Each burst starts while the watchers are going to sleep or asleep, the moment in which a
+    // wake-up can be missed. A watcher has no periodic second look: a missed wake-up would leave
+    // it asleep until its time-out, which is counted.
+    FakeService service;
+    constexpr int watchers = 3;
+    constexpr int bursts = 60;
+    constexpr int burst_size = 40;
+    constexpr int messages = bursts * burst_size;
+    std::mutex progress_lock;
+    std::condition_variable progressed;
+    std::vector<int> seen(watchers, 0);
+    std::vector<int> timeouts(watchers, 0);
+    std::vector<std::uint64_t> lost(watchers, 0);
+    std::vector<bool> in_order(watchers, true);
+    auto watch = [&](int index, client::Watcher& watcher) {
+        for (int received = 0; received < messages;) {
+            StreamMessage message;
+            std::uint64_t missed = 0;
+            const ClientError result = watcher.next(std::chrono::seconds(10), message, missed);
+            std::lock_guard hold(progress_lock);
+            lost[index] += missed;
+            if (result != ClientError::none) {
+                ++timeouts[index];
+                if (timeouts[index] > 2) {
+                    return;
+                }
+                continue;
+            }
+            const auto& rmc = static_cast<const CRMCRecord&>(*message.record);
+            in_order[index] = in_order[index] &&
+                              static_cast<int>(rmc.time.second) + 60 * rmc.time.minute == received;
+            seen[index] = ++received;
+            progressed.notify_all();
+        }
+    };
+    // Every watcher joins the ring before anything is published, each with a client of its own.
+    std::vector<std::unique_ptr<client::Client>> clients;
+    std::vector<std::unique_ptr<client::Watcher>> opened;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < watchers; ++i) {
+        clients.push_back(open_client());
+        opened.push_back(open_watcher(*clients.back()));
+        threads.emplace_back(watch, i, std::ref(*opened.back()));
+    }
+    for (int burst = 0; burst < bursts; ++burst) {
+        for (int i = 0; i < burst_size; ++i) {
+            service.publish(record_message(4, sample_rmc(burst * burst_size + i)));
+        }
+        // The next burst waits until every watcher has taken this one.
+        std::unique_lock hold(progress_lock);
+        const bool taken = progressed.wait_for(hold, std::chrono::seconds(30), [&] {
+            return std::all_of(seen.begin(), seen.end(),
+                               [&](int count) { return count == (burst + 1) * burst_size; });
+        });
+        if (!taken) {
+            ADD_FAILURE() << "burst " << burst << " not taken by every watcher";
+            break;
+        }
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (int i = 0; i < watchers; ++i) {
+        SCOPED_TRACE("watcher " + std::to_string(i));
+        EXPECT_EQ(seen[i], messages);
+        EXPECT_EQ(timeouts[i], 0) << "a wake-up was missed";
+        EXPECT_EQ(lost[i], 0U);
+        EXPECT_TRUE(in_order[i]);
+    }
 }
 
 TEST_F(Watching, AWatcherThatFallsBehindTheRingLearnsHowManyItLost) {
