@@ -1,22 +1,27 @@
 // Any bytes as the payload of the "in" channel, served request by request by the real dispatcher
-// of a data server that has no receiver, as the main thread serves a batch. Every answer must be
-// exactly what the client library recognises as the answer to that request code.
+// of a data server, as the main thread serves a batch. Every answer must be exactly what the
+// client library recognises as the answer to that request code.
 //
 // The server's inputs are the real ones in a private namespace: an empty registry (no remembered
 // port), a port map with one port whose device does not exist (the machine's own serial devices
-// are hidden, so a Connect scan fails at once instead of probing hardware for seconds), and a
-// stored valid fix, so that GetValidRMC answers with a record. The names of ConnectPort,
-// OpenFile, StartWrite and OpenMemory are turned into lower-case letters of the same count before
-// they are served: a relative name in an empty working directory, never a "COMn" port nor a
-// device path, so each open fails at once and no input is ever started. Counts that the service
-// refuses, and truncated names, stay as they are.
+// are hidden, so a Connect scan fails at once instead of probing hardware for seconds), a stored
+// valid fix, so that GetValidRMC answers with a record, and one input of each other kind under
+// the name "a": a replay file in the working directory and a shared-memory producer with a block
+// published. The names of ConnectPort, OpenFile, StartWrite and OpenMemory are kept to lower-case
+// letters (other characters become letters, the count stays): a relative path in a working
+// directory that holds only "a" (and what recordings add during one input), never a "COMn" port
+// nor a device path. So a request opens "a" or fails at once, and recordings stay in that
+// directory. Counts that the service refuses, and truncated names, stay as they are.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "client/answer_parser.h"
@@ -26,8 +31,10 @@
 #include "fixstore/valid_rmc_files.h"
 #include "fuzz/support/fuzz_namespace.h"
 #include "nmea/rmc_record.h"
+#include "nmeaio/shared_memory_block.h"
 #include "platform/namespace.h"
 #include "platform/test_seams.h"
+#include "platform/win32.h"
 #include "server/data_server.h"
 
 namespace {
@@ -68,9 +75,75 @@ void neutralise_name(std::vector<std::uint8_t>& bytes, std::size_t at) {
     }
     for (std::int32_t i = 0; i < count; ++i) {
         std::uint8_t* unit = bytes.data() + at + 4 + 2 * static_cast<std::size_t>(i);
-        unit[0] = static_cast<std::uint8_t>('a' + (unit[0] ^ unit[1]) % 26);
-        unit[1] = 0;
+        if (unit[1] != 0 || unit[0] < 'a' || unit[0] > 'z') {
+            unit[0] = static_cast<std::uint8_t>('a' + (unit[0] ^ unit[1]) % 26);
+            unit[1] = 0;
+        }
     }
+}
+
+std::string epoch_text() {
+    std::string text;
+    for (const char* body : {"GPRMC,093000.00,A,4530.10200,N,07334.03800,W,0.000,62.00,140326,,,A",
+                             "GPGGA,093000.00,4530.10200,N,07334.03800,W,1,12,1.10,36.0,M,,M,,",
+                             "GPVTG,62.00,T,76.20,M,0.000,N,0.000,K,A"}) {
+        unsigned checksum = 0;
+        for (const char* c = body; *c != '\0'; ++c) {
+            checksum ^= static_cast<unsigned char>(*c);
+        }
+        char tail[8];
+        std::snprintf(tail, sizeof tail, "*%02X\r\n", checksum);
+        text += std::string("$") + body + tail;
+    }
+    return text;
+}
+
+// The producer "a": its objects stay open for the whole process, its block holds one epoch, and
+// its event is set again before every OpenMemory, so that a start never waits for a block.
+class Producer {
+  public:
+    Producer() {
+        namespace block = GPS::shared_memory_block;
+        map_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                  block::mapping_size, block::map_name(L"a").c_str());
+        void* view = map_ != nullptr ? MapViewOfFile(map_, FILE_MAP_WRITE, 0, 0, 0) : nullptr;
+        mutex_ = CreateMutexW(nullptr, FALSE, block::mutex_name(L"a").c_str());
+        event_ = CreateEventW(nullptr, FALSE, FALSE, block::event_name(L"a").c_str());
+        if (view == nullptr || mutex_ == nullptr || event_ == nullptr) {
+            std::abort();
+        }
+        const std::string text = epoch_text();
+        const auto size = static_cast<std::uint32_t>(text.size());
+        auto* bytes = static_cast<char*>(view);
+        std::memcpy(bytes + block::size_offset, &size, sizeof size);
+        std::memcpy(bytes + block::text_offset, text.data(), text.size());
+    }
+    void publish() const { EventModify(event_, EVENT_SET); }
+
+  private:
+    HANDLE map_ = nullptr;
+    HANDLE mutex_ = nullptr;
+    HANDLE event_ = nullptr;
+};
+
+const Producer& producer() {
+    static const Producer* const published = new Producer();
+    return *published;
+}
+
+// Leaves only the replay file "a" in the working directory: a few pages of epochs, so that a
+// file that changes under its replay may end before the replay's mapped view does.
+void reset_working_directory() {
+    const std::filesystem::path work = std::filesystem::current_path();
+    for (const auto& entry : std::filesystem::directory_iterator(work)) {
+        std::filesystem::remove_all(entry.path());
+    }
+    const std::string epoch = epoch_text();
+    std::string text;
+    while (text.size() < 3 * 4096) {
+        text += epoch;
+    }
+    tarnwick::fuzz::write_whole_file(work / "a", text.data(), text.size());
 }
 
 void bind_missing_port() {
@@ -95,13 +168,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     tarnwick::fuzz::private_namespace();
     bind_missing_port();
     store_valid_fix();
+    producer();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::uint8_t> requests(data, data + size);
     static std::vector<std::uint8_t> answer_buffer(channel_payload);
-    const tarnwick::fuzz::empty_working_directory nowhere;
+    const tarnwick::fuzz::private_working_directory inside;
+    reset_working_directory();
     auto server = std::make_unique<CDataServer>();
 
     std::vector<std::int32_t> answered_codes;
@@ -111,6 +186,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::int32_t code = left >= 4 ? int_at(requests.data() + at) : 0;
         if (left >= 4 && carries_a_name(code)) {
             neutralise_name(requests, at + 4);
+        }
+        if (code == static_cast<std::int32_t>(RequestCode::OpenMemory)) {
+            producer().publish();
         }
         GPS::memory_istream request(requests.data() + at, left);
         GPS::memory_ostream answer(answer_buffer.data(), answer_buffer.size());

@@ -86,6 +86,12 @@ def request_dispatcher():
     write(t, "not_requests", i32(999, 1003, 1007, 1011, 1021, 0, -1) + b"\x01\x02")
     write(t, "quit_in_batch", i32(1015, 1000, 1006))
     write(t, "connect_scans", i32(1002, 0, 1002, 1))
+    # "a" is the replay file and the producer the target provides.
+    replay = i32(1008) + text("a") + i32(1) + struct.pack("<f", 0.0)
+    write(t, "replay_and_record", replay + i32(1006) + i32(1009) + text("b") +
+          i32(1017, 1010, 1005, 1006))
+    write(t, "record_over_replay", replay + i32(1009) + text("a") + i32(1010, 1006, 1005))
+    write(t, "memory_input", i32(1019) + text("a") + i32(1006, 1018, 1020, 3, 1016, 0, 1005))
 
 
 def producer_block():

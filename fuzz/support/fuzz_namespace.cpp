@@ -44,17 +44,17 @@ const std::filesystem::path& private_namespace() {
     return home;
 }
 
-empty_working_directory::empty_working_directory()
+private_working_directory::private_working_directory()
     : previous_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
     if (previous_ < 0 || chdir((private_namespace() / "work").c_str()) != 0) {
-        std::perror("entering the empty working directory");
+        std::perror("entering the private working directory");
         std::abort();
     }
 }
 
-empty_working_directory::~empty_working_directory() {
+private_working_directory::~private_working_directory() {
     if (fchdir(previous_) != 0) {
-        std::perror("leaving the empty working directory");
+        std::perror("leaving the private working directory");
         std::abort();
     }
     ::close(previous_);

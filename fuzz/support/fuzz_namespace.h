@@ -13,13 +13,14 @@ namespace tarnwick::fuzz {
 // Enters the namespace on the first call; the namespace's home on every call.
 const std::filesystem::path& private_namespace();
 
-// Makes the namespace's empty folder the working directory for its life.
-class empty_working_directory {
+// Makes the namespace's own folder, empty unless a target puts something there, the working
+// directory for its life.
+class private_working_directory {
   public:
-    empty_working_directory();
-    ~empty_working_directory();
-    empty_working_directory(const empty_working_directory&) = delete;
-    empty_working_directory& operator=(const empty_working_directory&) = delete;
+    private_working_directory();
+    ~private_working_directory();
+    private_working_directory(const private_working_directory&) = delete;
+    private_working_directory& operator=(const private_working_directory&) = delete;
 
   private:
     int previous_;
