@@ -7,11 +7,10 @@
 // are hidden, so a Connect scan fails at once instead of probing hardware for seconds), a stored
 // valid fix, so that GetValidRMC answers with a record, and one input of each other kind under
 // the name "a": a replay file in the working directory and a shared-memory producer with a block
-// published. The names of ConnectPort, OpenFile, StartWrite and OpenMemory are kept to lower-case
-// letters (other characters become letters, the count stays): a relative path in a working
-// directory that holds only "a" (and what recordings add during one input), never a "COMn" port
-// nor a device path. So a request opens "a" or fails at once, and recordings stay in that
-// directory. Counts that the service refuses, and truncated names, stay as they are.
+// published. The names of ConnectPort, OpenFile, StartWrite and OpenMemory may hold anything but
+// a '/' (which becomes '_'): relative to a working directory that holds only "a" and what
+// recordings add during one input, they can reach no device and no file elsewhere. So a request
+// opens "a", or a port or file that fails at once, and recordings stay in that directory.
 
 #include <cstddef>
 #include <cstdint>
@@ -62,9 +61,10 @@ bool carries_a_name(std::int32_t code) {
     }
 }
 
-// Turns the counted name at `at` into letters, when its count is one the service accepts and
-// all its characters are there.
-void neutralise_name(std::vector<std::uint8_t>& bytes, std::size_t at) {
+// Keeps the counted name at `at` inside the working directory: a '/' becomes '_', every other
+// character stays (the count too). Counts the service refuses and truncated names stay as they
+// are.
+void confine_name(std::vector<std::uint8_t>& bytes, std::size_t at) {
     if (bytes.size() - at < 4) {
         return;
     }
@@ -75,9 +75,8 @@ void neutralise_name(std::vector<std::uint8_t>& bytes, std::size_t at) {
     }
     for (std::int32_t i = 0; i < count; ++i) {
         std::uint8_t* unit = bytes.data() + at + 4 + 2 * static_cast<std::size_t>(i);
-        if (unit[1] != 0 || unit[0] < 'a' || unit[0] > 'z') {
-            unit[0] = static_cast<std::uint8_t>('a' + (unit[0] ^ unit[1]) % 26);
-            unit[1] = 0;
+        if (unit[0] == '/' && unit[1] == 0) {
+            unit[0] = '_';
         }
     }
 }
@@ -185,7 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t left = requests.size() - at;
         const std::int32_t code = left >= 4 ? int_at(requests.data() + at) : 0;
         if (left >= 4 && carries_a_name(code)) {
-            neutralise_name(requests, at + 4);
+            confine_name(requests, at + 4);
         }
         if (code == static_cast<std::int32_t>(RequestCode::OpenMemory)) {
             producer().publish();
