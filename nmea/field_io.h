@@ -19,8 +19,10 @@ using field_bits_t =
                        std::conditional_t<sizeof(T) == 2, std::uint16_t, std::uint32_t>>;
 
 // By reference, so that on a little-endian host the member's own bytes go out without a copy.
-template <typename T>
-inline void write_field(GPS::ostream& out, const T& value) {
+// A template on the stream: through a final stream class the write is inlined.
+template <typename Out, typename T>
+inline void write_field(Out& out, const T& value) {
+    static_assert(std::is_base_of_v<GPS::ostream, Out>);
     static_assert(std::is_arithmetic_v<T> && (sizeof(T) == 1 || sizeof(T) == 2 || sizeof(T) == 4));
     if constexpr (std::endian::native == std::endian::little) {
         out.write(&value, static_cast<int>(sizeof(T)));

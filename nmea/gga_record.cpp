@@ -1,6 +1,5 @@
 #include "nmea/gga_record.h"
 
-#include "nmea/field_io.h"
 #include "nmea/field_rules.h"
 #include "nmea/sentence_fields.h"
 
@@ -25,32 +24,4 @@ bool CGGARecord::parse(const char* const* first, const char* const* last) noexce
     take_integer(f[13], dgps_age);
     take_integer(f[14], dgps_station);
     return true;
-}
-
-void CGGARecord::serialize(GPS::ostream& out) const {
-    time.serialize(out);
-    position.serialize(out);
-    write_field(out, quality);
-    write_field(out, satellites);
-    write_field(out, hdop);
-    write_field(out, altitude);
-    write_field(out, altitude_unit);
-    write_field(out, separation);
-    write_field(out, separation_unit);
-    write_field(out, dgps_age);
-    write_field(out, dgps_station);
-}
-
-void CGGARecord::deserialize(GPS::istream& in) {
-    time.deserialize(in);
-    position.deserialize(in);
-    read_field(in, quality);
-    read_field(in, satellites);
-    read_field(in, hdop);
-    read_field(in, altitude);
-    read_field(in, altitude_unit);
-    read_field(in, separation);
-    read_field(in, separation_unit);
-    read_field(in, dgps_age);
-    read_field(in, dgps_station);
 }

@@ -3,10 +3,11 @@
 
 #include <cstdint>
 
+#include "nmea/field_list_record.h"
 #include "nmea/nmea_position.h"
 #include "nmea/nmea_time.h"
 
-class CGGARecord : public CNMEARecord {
+class CGGARecord : public CFieldListRecord<CGGARecord> {
   public:
     static constexpr int min_fields = 14;
 
@@ -26,6 +27,19 @@ class CGGARecord : public CNMEARecord {
     // False, with nothing changed, when the range holds fewer than min_fields fields.
     bool parse(const char* const* first, const char* const* last) noexcept;
 
-    void serialize(GPS::ostream& out) const override;
-    void deserialize(GPS::istream& in) override;
+    // Wire order.
+    template <typename Self, typename Visit>
+    static void each_field(Self& self, Visit&& visit) {
+        visit(self.time);
+        visit(self.position);
+        visit(self.quality);
+        visit(self.satellites);
+        visit(self.hdop);
+        visit(self.altitude);
+        visit(self.altitude_unit);
+        visit(self.separation);
+        visit(self.separation_unit);
+        visit(self.dgps_age);
+        visit(self.dgps_station);
+    }
 };

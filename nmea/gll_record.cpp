@@ -1,6 +1,5 @@
 #include "nmea/gll_record.h"
 
-#include "nmea/field_io.h"
 #include "nmea/field_rules.h"
 #include "nmea/sentence_fields.h"
 
@@ -15,16 +14,4 @@ bool CGLLRecord::parse(const char* const* first, const char* const* last) noexce
     time.parse(f[5]);
     take_char(f[6], status);
     return true;
-}
-
-void CGLLRecord::serialize(GPS::ostream& out) const {
-    position.serialize(out);
-    time.serialize(out);
-    write_field(out, status);
-}
-
-void CGLLRecord::deserialize(GPS::istream& in) {
-    position.deserialize(in);
-    time.deserialize(in);
-    read_field(in, status);
 }

@@ -2,10 +2,11 @@
 // GLL, geographic position (message id 1). At least 6 data fields. Serialized: 25 bytes, the
 // position first, as in the sentence.
 
+#include "nmea/field_list_record.h"
 #include "nmea/nmea_position.h"
 #include "nmea/nmea_time.h"
 
-class CGLLRecord : public CNMEARecord {
+class CGLLRecord : public CFieldListRecord<CGLLRecord> {
   public:
     static constexpr int min_fields = 6;
 
@@ -16,6 +17,11 @@ class CGLLRecord : public CNMEARecord {
     void clear() noexcept { *this = CGLLRecord{}; }
     bool parse(const char* const* first, const char* const* last) noexcept;
 
-    void serialize(GPS::ostream& out) const override;
-    void deserialize(GPS::istream& in) override;
+    // Wire order.
+    template <typename Self, typename Visit>
+    static void each_field(Self& self, Visit&& visit) {
+        visit(self.position);
+        visit(self.time);
+        visit(self.status);
+    }
 };

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "nmea/field_io.h"
 #include "nmea/field_rules.h"
 #include "nmea/sentence_fields.h"
 
@@ -27,28 +26,4 @@ bool CGSARecord::parse(const char* const* first, const char* const* last) noexce
     take_real(f[n - 1], hdop);
     take_real(f[n], vdop);
     return true;
-}
-
-void CGSARecord::serialize(GPS::ostream& out) const {
-    write_field(out, mode);
-    write_field(out, fix_type);
-    for (const std::uint8_t slot : prn) {
-        write_field(out, slot);
-    }
-    write_field(out, prn_count);
-    write_field(out, pdop);
-    write_field(out, hdop);
-    write_field(out, vdop);
-}
-
-void CGSARecord::deserialize(GPS::istream& in) {
-    read_field(in, mode);
-    read_field(in, fix_type);
-    for (std::uint8_t& slot : prn) {
-        read_field(in, slot);
-    }
-    read_field(in, prn_count);
-    read_field(in, pdop);
-    read_field(in, hdop);
-    read_field(in, vdop);
 }

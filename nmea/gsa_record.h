@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <iterator>
 
-#include "nmea/record.h"
+#include "nmea/field_list_record.h"
 
-class CGSARecord : public CNMEARecord {
+class CGSARecord : public CFieldListRecord<CGSARecord> {
   public:
     static constexpr int min_fields = 17;
     static constexpr int capacity = 30;
@@ -30,6 +30,15 @@ class CGSARecord : public CNMEARecord {
     void clear() noexcept { *this = CGSARecord{}; }
     bool parse(const char* const* first, const char* const* last) noexcept;
 
-    void serialize(GPS::ostream& out) const override;
-    void deserialize(GPS::istream& in) override;
+    // Wire order.
+    template <typename Self, typename Visit>
+    static void each_field(Self& self, Visit&& visit) {
+        visit(self.mode);
+        visit(self.fix_type);
+        visit(self.prn);
+        visit(self.prn_count);
+        visit(self.pdop);
+        visit(self.hdop);
+        visit(self.vdop);
+    }
 };

@@ -1,6 +1,5 @@
 #include "nmea/gsv_record.h"
 
-#include "nmea/field_io.h"
 #include "nmea/field_rules.h"
 
 using namespace tarnwick::nmea;
@@ -70,18 +69,4 @@ bool CGSVRecord::take_satellites(const SentenceFields& f) noexcept {
         satellites[count++].parse(f[group], f[group + 1], f[group + 2], f[group + 3]);
     }
     return true;
-}
-
-void CGSVRecord::serialize(GPS::ostream& out) const {
-    write_field(out, in_view);
-    for (const CGSVSatellite& satellite : satellites) {
-        satellite.serialize(out);
-    }
-}
-
-void CGSVRecord::deserialize(GPS::istream& in) {
-    read_field(in, in_view);
-    for (CGSVSatellite& satellite : satellites) {
-        satellite.deserialize(in);
-    }
 }

@@ -5,11 +5,11 @@
 
 #include <cstdint>
 
+#include "nmea/field_list_record.h"
 #include "nmea/gsv_satellite.h"
-#include "nmea/record.h"
 #include "nmea/sentence_fields.h"
 
-class CGSVRecord : public CNMEARecord {
+class CGSVRecord : public CFieldListRecord<CGSVRecord> {
   public:
     static constexpr int capacity = 30;
 
@@ -28,9 +28,12 @@ class CGSVRecord : public CNMEARecord {
     // satellite block of the wrong shape drops what was gathered but is not a refusal.
     bool gather(const char* const* first, const char* const* last) noexcept;
 
-    void serialize(GPS::ostream& out) const override;
-    // Reads `in_view` and the entries; the set bookkeeping stays as it was.
-    void deserialize(GPS::istream& in) override;
+    // Wire order. The set bookkeeping is not on the wire: reading a record leaves it as it was.
+    template <typename Self, typename Visit>
+    static void each_field(Self& self, Visit&& visit) {
+        visit(self.in_view);
+        visit(self.satellites);
+    }
 
   private:
     bool take_first_sentence(const tarnwick::nmea::SentenceFields& fields) noexcept;

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "exchange/byte_stream.h"
+#include "nmea/field_list.h"
 
 struct CGSVSatellite {
     static constexpr std::uint8_t empty8 = 0xFF;
@@ -20,7 +20,13 @@ struct CGSVSatellite {
     void parse(const char* number, const char* elevation_text, const char* azimuth_text,
                const char* snr_text) noexcept;
 
-    void serialize(GPS::ostream& out) const;
-    // The filler byte is read and ignored.
-    void deserialize(GPS::istream& in);
+    // Wire order; the filler is written as 0 and ignored when read.
+    template <typename Self, typename Visit>
+    static void each_field(Self& self, Visit&& visit) {
+        visit(self.prn);
+        visit(self.elevation);
+        visit(self.azimuth);
+        visit(self.snr);
+        visit(tarnwick::nmea::zero_filler{});
+    }
 };

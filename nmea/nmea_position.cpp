@@ -1,7 +1,6 @@
 #include "nmea/nmea_position.h"
 
 #include "nmea/field_conversion.h"
-#include "nmea/field_io.h"
 #include "nmea/field_rules.h"
 
 using namespace tarnwick::nmea;
@@ -28,22 +27,4 @@ void CNMEAPosition::parse(const char* latitude, const char* lat_hemisphere, cons
     take_char(lat_hemisphere, lat_hemi);
     split_coordinate(longitude, lon_deg, lon_min);
     take_char(lon_hemisphere, lon_hemi);
-}
-
-void CNMEAPosition::serialize(GPS::ostream& out) const {
-    write_field(out, lat_deg);
-    write_field(out, lat_min);
-    write_field(out, lat_hemi);
-    write_field(out, lon_deg);
-    write_field(out, lon_min);
-    write_field(out, lon_hemi);
-}
-
-void CNMEAPosition::deserialize(GPS::istream& in) {
-    read_field(in, lat_deg);
-    read_field(in, lat_min);
-    read_field(in, lat_hemi);
-    read_field(in, lon_deg);
-    read_field(in, lon_min);
-    read_field(in, lon_hemi);
 }

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "nmea/record.h"
+#include "nmea/field_list_record.h"
 
-class CNMEAPosition : public CNMEARecord {
+class CNMEAPosition : public CFieldListRecord<CNMEAPosition> {
   public:
     std::int32_t lat_deg = 0;
     float lat_min = 0;
@@ -20,6 +20,14 @@ class CNMEAPosition : public CNMEARecord {
     void parse(const char* latitude, const char* lat_hemisphere, const char* longitude,
                const char* lon_hemisphere) noexcept;
 
-    void serialize(GPS::ostream& out) const override;
-    void deserialize(GPS::istream& in) override;
+    // Wire order.
+    template <typename Self, typename Visit>
+    static void each_field(Self& self, Visit&& visit) {
+        visit(self.lat_deg);
+        visit(self.lat_min);
+        visit(self.lat_hemi);
+        visit(self.lon_deg);
+        visit(self.lon_min);
+        visit(self.lon_hemi);
+    }
 };

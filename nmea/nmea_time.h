@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "nmea/record.h"
+#include "nmea/field_list_record.h"
 
-class CNMEATime : public CNMEARecord {
+class CNMEATime : public CFieldListRecord<CNMEATime> {
   public:
     std::uint8_t hour = 0;
     std::uint8_t minute = 0;
@@ -15,6 +15,11 @@ class CNMEATime : public CNMEARecord {
     // A field shorter than six characters leaves the block unchanged.
     void parse(const char* field) noexcept;
 
-    void serialize(GPS::ostream& out) const override;
-    void deserialize(GPS::istream& in) override;
+    // Wire order.
+    template <typename Self, typename Visit>
+    static void each_field(Self& self, Visit&& visit) {
+        visit(self.hour);
+        visit(self.minute);
+        visit(self.second);
+    }
 };

@@ -1,6 +1,5 @@
 #include "nmea/porza_record.h"
 
-#include "nmea/field_io.h"
 #include "nmea/field_rules.h"
 #include "nmea/sentence_fields.h"
 
@@ -15,16 +14,4 @@ bool CPORZARecord::parse(const char* const* first, const char* const* last) noex
     take_integer(f[2], param2);
     take_integer(f[3], param3);
     return true;
-}
-
-void CPORZARecord::serialize(GPS::ostream& out) const {
-    write_field(out, param1);
-    write_field(out, param2);
-    write_field(out, param3);
-}
-
-void CPORZARecord::deserialize(GPS::istream& in) {
-    read_field(in, param1);
-    read_field(in, param2);
-    read_field(in, param3);
 }

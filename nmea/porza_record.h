@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "nmea/record.h"
+#include "nmea/field_list_record.h"
 
-class CPORZARecord : public CNMEARecord {
+class CPORZARecord : public CFieldListRecord<CPORZARecord> {
   public:
     static constexpr int min_fields = 3;
 
@@ -17,6 +17,11 @@ class CPORZARecord : public CNMEARecord {
     void clear() noexcept { *this = CPORZARecord{}; }
     bool parse(const char* const* first, const char* const* last) noexcept;
 
-    void serialize(GPS::ostream& out) const override;
-    void deserialize(GPS::istream& in) override;
+    // Wire order.
+    template <typename Self, typename Visit>
+    static void each_field(Self& self, Visit&& visit) {
+        visit(self.param1);
+        visit(self.param2);
+        visit(self.param3);
+    }
 };

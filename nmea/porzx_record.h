@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "nmea/record.h"
+#include "nmea/field_list_record.h"
 
-class CPORZXRecord : public CNMEARecord {
+class CPORZXRecord : public CFieldListRecord<CPORZXRecord> {
   public:
     static constexpr int min_fields = 6;
 
@@ -19,6 +19,12 @@ class CPORZXRecord : public CNMEARecord {
     void clear() noexcept { *this = CPORZXRecord{}; }
     bool parse(const char* const* first, const char* const* last) noexcept;
 
-    void serialize(GPS::ostream& out) const override;
-    void deserialize(GPS::istream& in) override;
+    // Wire order.
+    template <typename Self, typename Visit>
+    static void each_field(Self& self, Visit&& visit) {
+        visit(self.param1);
+        visit(self.receiver);
+        visit(self.param5);
+        visit(self.param6);
+    }
 };

@@ -4,11 +4,15 @@
 // what clients receive and what the fix store keeps on disk.
 
 #include "exchange/byte_stream.h"
+#include "exchange/memory_stream.h"
 
 class CNMEARecord {
   public:
     virtual ~CNMEARecord() = default;
     virtual void serialize(GPS::ostream& out) const = 0;
+    // The same bytes into the memory stream messages are composed in, with one virtual call per
+    // record instead of one per field.
+    virtual void serialize(GPS::memory_ostream& out) const = 0;
     // Reads the same layout back, each field straight into its member, without validation.
     virtual void deserialize(GPS::istream& in) = 0;
 

@@ -1,6 +1,5 @@
 #include "nmea/rmc_record.h"
 
-#include "nmea/field_io.h"
 #include "nmea/field_rules.h"
 #include "nmea/sentence_fields.h"
 
@@ -24,30 +23,4 @@ bool CRMCRecord::parse(const char* const* first, const char* const* last) noexce
     take_real(f[10], variation);
     take_char(f[11], variation_dir);
     return true;
-}
-
-void CRMCRecord::serialize(GPS::ostream& out) const {
-    time.serialize(out);
-    write_field(out, status);
-    position.serialize(out);
-    write_field(out, speed);
-    write_field(out, course);
-    write_field(out, day);
-    write_field(out, month);
-    write_field(out, year);
-    write_field(out, variation);
-    write_field(out, variation_dir);
-}
-
-void CRMCRecord::deserialize(GPS::istream& in) {
-    time.deserialize(in);
-    read_field(in, status);
-    position.deserialize(in);
-    read_field(in, speed);
-    read_field(in, course);
-    read_field(in, day);
-    read_field(in, month);
-    read_field(in, year);
-    read_field(in, variation);
-    read_field(in, variation_dir);
 }

@@ -4,10 +4,11 @@
 
 #include <cstdint>
 
+#include "nmea/field_list_record.h"
 #include "nmea/nmea_position.h"
 #include "nmea/nmea_time.h"
 
-class CRMCRecord : public CNMEARecord {
+class CRMCRecord : public CFieldListRecord<CRMCRecord> {
   public:
     static constexpr int min_fields = 11;
 
@@ -31,6 +32,18 @@ class CRMCRecord : public CNMEARecord {
     void clear() noexcept { *this = CRMCRecord{}; }
     bool parse(const char* const* first, const char* const* last) noexcept;
 
-    void serialize(GPS::ostream& out) const override;
-    void deserialize(GPS::istream& in) override;
+    // Wire order.
+    template <typename Self, typename Visit>
+    static void each_field(Self& self, Visit&& visit) {
+        visit(self.time);
+        visit(self.status);
+        visit(self.position);
+        visit(self.speed);
+        visit(self.course);
+        visit(self.day);
+        visit(self.month);
+        visit(self.year);
+        visit(self.variation);
+        visit(self.variation_dir);
+    }
 };

@@ -1,6 +1,5 @@
 #include "nmea/vtg_record.h"
 
-#include "nmea/field_io.h"
 #include "nmea/field_rules.h"
 #include "nmea/sentence_fields.h"
 
@@ -20,26 +19,4 @@ bool CVTGRecord::parse(const char* const* first, const char* const* last) noexce
     take_real(f[7], speed_kmh);
     take_char(f[8], speed_kmh_unit);
     return true;
-}
-
-void CVTGRecord::serialize(GPS::ostream& out) const {
-    write_field(out, course_true);
-    write_field(out, course_true_ref);
-    write_field(out, course_magnetic);
-    write_field(out, course_magnetic_ref);
-    write_field(out, speed_knots);
-    write_field(out, speed_knots_unit);
-    write_field(out, speed_kmh);
-    write_field(out, speed_kmh_unit);
-}
-
-void CVTGRecord::deserialize(GPS::istream& in) {
-    read_field(in, course_true);
-    read_field(in, course_true_ref);
-    read_field(in, course_magnetic);
-    read_field(in, course_magnetic_ref);
-    read_field(in, speed_knots);
-    read_field(in, speed_knots_unit);
-    read_field(in, speed_kmh);
-    read_field(in, speed_kmh_unit);
 }

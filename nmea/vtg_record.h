@@ -2,9 +2,9 @@
 // VTG, track and ground speed (message id 5). At least 8 data fields. Serialized: 20 bytes,
 // each value followed by its reference or unit character.
 
-#include "nmea/record.h"
+#include "nmea/field_list_record.h"
 
-class CVTGRecord : public CNMEARecord {
+class CVTGRecord : public CFieldListRecord<CVTGRecord> {
   public:
     static constexpr int min_fields = 8;
 
@@ -20,6 +20,16 @@ class CVTGRecord : public CNMEARecord {
     void clear() noexcept { *this = CVTGRecord{}; }
     bool parse(const char* const* first, const char* const* last) noexcept;
 
-    void serialize(GPS::ostream& out) const override;
-    void deserialize(GPS::istream& in) override;
+    // Wire order.
+    template <typename Self, typename Visit>
+    static void each_field(Self& self, Visit&& visit) {
+        visit(self.course_true);
+        visit(self.course_true_ref);
+        visit(self.course_magnetic);
+        visit(self.course_magnetic_ref);
+        visit(self.speed_knots);
+        visit(self.speed_knots_unit);
+        visit(self.speed_kmh);
+        visit(self.speed_kmh_unit);
+    }
 };
