@@ -15,6 +15,24 @@ double seconds_between(const LARGE_INTEGER& from, const LARGE_INTEGER& to,
            static_cast<double>(frequency.QuadPart);
 }
 
+// The probe's read time-outs end a read only after a 20 ms pause in the line, so every
+// sentence would wait that long before it reaches the parser. The reader keeps the probe's
+// total wait for a first byte (the 3 s between silence checks) but has each read return as soon
+// as bytes have arrived. A port without a total wait is left as it is.
+void return_reads_on_arrival(HANDLE port) {
+    COMMTIMEOUTS timeouts{};
+    if (!GetCommTimeouts(port, &timeouts) || timeouts.ReadTotalTimeoutConstant == 0 ||
+        timeouts.ReadTotalTimeoutConstant == MAXDWORD) {
+        return;
+    }
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+    if (!SetCommTimeouts(port, &timeouts)) {
+        trace(L"CNMEAIO::read_proc: SetCommTimeouts failed with code = %d",
+              static_cast<int>(GetLastError()));
+    }
+}
+
 }  // namespace
 
 DWORD CNMEAIO::read_proc() {
@@ -22,6 +40,7 @@ DWORD CNMEAIO::read_proc() {
     LARGE_INTEGER last_byte_time;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&last_byte_time);
+    return_reads_on_arrival(port.load());
     for (;;) {
         if (stop_requested) {
             return 0;

@@ -282,6 +282,8 @@ struct COMMTIMEOUTS {
     DWORD WriteTotalTimeoutConstant;
 };
 using LPCOMMTIMEOUTS = COMMTIMEOUTS*;
+// The time-out value that means "none" or, for reads, "return with what has arrived".
+constexpr DWORD MAXDWORD = 0xFFFFFFFF;
 
 constexpr DWORD PURGE_TXABORT = 0x0001;
 constexpr DWORD PURGE_RXABORT = 0x0002;

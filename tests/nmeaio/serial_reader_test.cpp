@@ -64,6 +64,26 @@ TEST_F(SerialReaderTest, SentenceSplitAcrossReadsIsDecodedOnce) {
     EXPECT_EQ(listener.deliveries()[0].id, rmc);
 }
 
+// A receiver's line is rarely quiet for long at high rates: a sentence must reach the listener
+// as soon as its last byte is read, not when the line next pauses.
+TEST_F(SerialReaderTest, ASentenceArrivesWhileTheLineStaysBusy) {
+    CollectingListener listener;
+    CNMEAIO io(open_port());
+    pty_.send(sample_rmc());
+    ASSERT_TRUE(io.start_input(5000));
+    io.set_listener(&listener);
+
+    pty_.send(sample_rmc());
+    bool arrived_while_busy = false;
+    // A byte outside any sentence every 5 ms for a second: never a pause of the port's 20 ms.
+    for (int i = 0; i < 200 && !arrived_while_busy; ++i) {
+        pty_.send("x");
+        std::this_thread::sleep_for(5ms);
+        arrived_while_busy = !listener.deliveries().empty();
+    }
+    EXPECT_TRUE(arrived_while_busy);
+}
+
 TEST_F(SerialReaderTest, TwentyFiveSecondsOfSilenceEndTheInputOnce) {
     CollectingListener listener;
     CNMEAIO io(open_port());
