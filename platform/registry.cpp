@@ -203,8 +203,14 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR value_name, DWORD, DWORD type, const BY
     }
     RegistryValue value{value_name ? value_name : L"", type,
                         std::vector<BYTE>(data, data + data_size)};
-    return update(resolved->file, [&](RegistryDocument& document, bool&) {
-        document.set_value(resolved->path, std::move(value));
+    return update(resolved->file, [&](RegistryDocument& document, bool& unchanged) {
+        // Rewriting the file costs two fsyncs, and the service stores the same "path" at every
+        // start: a value already stored exactly so is left alone.
+        const RegistryValue* stored = document.find_value(resolved->path, value.name);
+        unchanged = stored != nullptr && stored->type == value.type && stored->data == value.data;
+        if (!unchanged) {
+            document.set_value(resolved->path, std::move(value));
+        }
         return LSTATUS{ERROR_SUCCESS};
     });
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <random>
@@ -125,6 +126,33 @@ TEST_F(Registry, FileIsReadableAndHandEditsAreHonoured) {
     EXPECT_STREQ(quote, L"say \"hi\" \\ there");
     EXPECT_EQ(RegQueryValueExW(key, L"baud", nullptr, nullptr, nullptr, &size),
               ERROR_FILE_NOT_FOUND);
+    RegCloseKey(key);
+}
+
+// Storing a value exactly as it stands leaves the file alone (the service stores its path at
+// every start); a change of its data or of its type rewrites it.
+TEST_F(Registry, AValueStoredAgainUnchangedLeavesTheFileAlone) {
+    HKEY key = create_key();
+    const auto file = tarnwick::platform::registry_path();
+    const auto inode = [&file] {
+        struct stat status {};
+        EXPECT_EQ(stat(file.c_str(), &status), 0);
+        return status.st_ino;
+    };
+    const auto store = [key](DWORD type, DWORD number) {
+        return RegSetValueExW(key, L"value", 0, type, reinterpret_cast<const BYTE*>(&number), 4);
+    };
+    ASSERT_EQ(store(REG_DWORD, 4800), ERROR_SUCCESS);
+    auto stored_in = inode();
+    ASSERT_EQ(store(REG_DWORD, 4800), ERROR_SUCCESS);
+    EXPECT_EQ(inode(), stored_in) << "an unchanged value rewrote the file";
+
+    ASSERT_EQ(store(REG_DWORD, 7), ERROR_SUCCESS);
+    EXPECT_NE(inode(), stored_in) << "changed data was not stored";
+    stored_in = inode();
+    ASSERT_EQ(store(REG_BINARY, 7), ERROR_SUCCESS);
+    EXPECT_NE(inode(), stored_in) << "a changed type was not stored";
+    EXPECT_NE(read_file(file).find("\"value\"=hex:07,00,00,00"), std::string::npos);
     RegCloseKey(key);
 }
 
