@@ -148,6 +148,21 @@ HANDLE file_copy(int file_fd, std::uint64_t size) {
     return insert_mapping(std::make_shared<Mapping>(fd, size, false), false);
 }
 
+// Extends a file for a writable mapping with its blocks allocated. A plain extension leaves a
+// hole, and a view's store into a hole the file system then has no room for faults (SIGBUS):
+// a full disk must fail the mapping instead, as Windows fails it with ERROR_DISK_FULL. A failed
+// extension leaves the file at its old size; errno tells why.
+bool extend_file(int fd, std::uint64_t old_size, std::uint64_t size) {
+    const int error =
+        posix_fallocate(fd, static_cast<off_t>(old_size), static_cast<off_t>(size - old_size));
+    if (error == 0) {
+        return true;
+    }
+    static_cast<void>(ftruncate(fd, static_cast<off_t>(old_size)));
+    errno = error;
+    return false;
+}
+
 HANDLE file_mapping(HANDLE file_handle, std::uint64_t size, bool writable) {
     auto file = lookup_as<File>(file_handle);
     if (!file) {
@@ -170,7 +185,7 @@ HANDLE file_mapping(HANDLE file_handle, std::uint64_t size, bool writable) {
         if (!writable) {
             return fail(ERROR_ACCESS_DENIED, HANDLE{nullptr});
         }
-        if (ftruncate(file->fd(), static_cast<off_t>(size)) != 0) {
+        if (!extend_file(file->fd(), file_size, size)) {
             return fail_errno(HANDLE{nullptr});
         }
     }

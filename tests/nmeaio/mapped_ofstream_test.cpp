@@ -1,6 +1,10 @@
 // GPS::ofstream over real files.
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <stdlib.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -131,6 +135,42 @@ TEST_F(MappedOfstream, CloseReportsAFinalWriteThatFailed) {
     write(closed, "ignored");
     EXPECT_TRUE(closed.close());
     EXPECT_FALSE(closed.open(path("zero").wstring().c_str(), 0));
+}
+
+// A recording onto a file system that fills up: the file write that finds no room fails, and
+// the stream closes itself, as when the file cannot be written at all. (A mapped view of a file
+// whose blocks the file system cannot give would fault instead.) A file system small enough to
+// fill needs a mount of its own, which only a child process in a mount namespace can make; where
+// the machine allows none, the test is skipped.
+TEST_F(MappedOfstream, AFileSystemWithoutRoomFailsTheWriteAndClosesTheStream) {
+    constexpr int cannot_mount = 77;
+    const std::filesystem::path small = path("small");
+    std::filesystem::create_directory(small);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const bool mounted =
+            (unshare(CLONE_NEWNS) == 0 || unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0) &&
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+            mount("tarnwick-test", small.c_str(), "tmpfs", 0, "size=64k") == 0;
+        if (!mounted) {
+            _exit(cannot_mount);
+        }
+        GPS::ofstream out((small / "recording.nmea").wstring().c_str(), 32768);
+        const std::string sentence(1000, 'x');
+        for (int i = 0; i < 200; ++i) {
+            write(out, sentence);
+        }
+        // Only a closed stream opens again.
+        _exit(out.open((small / "other.nmea").wstring().c_str()) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+    if (WEXITSTATUS(status) == cannot_mount) {
+        GTEST_SKIP() << "no mount namespace with a small file system here";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(MappedOfstream, WhatOneStreamWritesTheOtherReadsBack) {
