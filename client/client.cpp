@@ -43,10 +43,8 @@ DWORD milliseconds_until(std::chrono::steady_clock::time_point deadline) {
 }  // namespace
 
 Client::~Client() {
-    for (HANDLE handle : {request_event_, answer_event_, data_stream_event_, transaction_mutex_}) {
-        if (handle != nullptr) {
-            CloseHandle(handle);
-        }
+    if (transaction_mutex_ != nullptr) {
+        CloseHandle(transaction_mutex_);
     }
 }
 
@@ -65,28 +63,18 @@ ClientError Client::open(const ClientOptions& options, std::unique_ptr<Client>& 
 }
 
 bool Client::open_objects() {
-    // Created with the service's own parameters, so that whichever side comes first, both get
-    // the same objects.
-    const int size = names::channel_element_size;
-    const int count = names::channel_element_count;
-    if (!in_.open(names::request_channel, size, count) ||
-        !out_.open(names::answer_channel, size, count) ||
-        !data_stream_.open(names::data_stream_channel, size, count)) {
+    if (!objects_.open()) {
         return false;
     }
-    request_event_ = CreateEventW(nullptr, FALSE, FALSE, names::request_event);
-    answer_event_ = CreateEventW(nullptr, FALSE, FALSE, names::answer_event);
-    data_stream_event_ = CreateEventW(nullptr, FALSE, FALSE, names::data_stream_event);
     transaction_mutex_ = CreateMutexW(nullptr, FALSE, names::transaction_mutex);
-    return request_event_ != nullptr && answer_event_ != nullptr && data_stream_event_ != nullptr &&
-           transaction_mutex_ != nullptr;
+    return transaction_mutex_ != nullptr;
 }
 
 ClientError Client::transact(std::span<const std::uint8_t> requests,
                              const std::vector<std::int32_t>* codes,
                              std::vector<std::uint8_t>& answer_bytes) {
     answer_bytes.clear();
-    if (requests.size() > static_cast<std::size_t>(in_.capacity() - 12)) {
+    if (requests.size() > static_cast<std::size_t>(objects_.in.capacity() - 12)) {
         return ClientError::request_too_large;
     }
     const auto deadline = std::chrono::steady_clock::now() + options_.answer_timeout;
@@ -95,10 +83,10 @@ ClientError Client::transact(std::span<const std::uint8_t> requests,
         return ClientError::timed_out;
     }
     // Whatever "out" holds now answers someone else: drop it and its pending signal.
-    WaitForSingleObject(answer_event_, 0);
-    { GPS::exchange_reader stale(out_); }
+    WaitForSingleObject(objects_.answer_event, 0);
+    { GPS::exchange_reader stale(objects_.out); }
     {
-        GPS::exchange_writer writer(in_, request_event_);
+        GPS::exchange_writer writer(objects_.in, objects_.request_event);
         writer.write(requests.data(), static_cast<int>(requests.size()));
         if (!writer.good()) {
             return ClientError::request_too_large;
@@ -109,10 +97,10 @@ ClientError Client::transact(std::span<const std::uint8_t> requests,
     }
     for (;;) {
         const DWORD left = milliseconds_until(deadline);
-        if (left == 0 || WaitForSingleObject(answer_event_, left) != WAIT_OBJECT_0) {
+        if (left == 0 || WaitForSingleObject(objects_.answer_event, left) != WAIT_OBJECT_0) {
             return ClientError::timed_out;
         }
-        answer_bytes = take_stored_bytes(out_);
+        answer_bytes = take_stored_bytes(objects_.out);
         if (codes == nullptr || parse_answers(answer_bytes, *codes)) {
             return ClientError::none;
         }

@@ -20,6 +20,7 @@
 #include "client/answer.h"
 #include "client/client_error.h"
 #include "client/request_batch.h"
+#include "client/service_objects.h"
 #include "exchange/exchange_buffer.h"
 #include "platform/win32.h"
 
@@ -85,8 +86,8 @@ class Client {
     ClientError set_receiver(std::int32_t value, std::int32_t& result);
 
     // The data stream, for watchers (watcher.h).
-    GPS::exchange_buffer& data_stream() noexcept { return data_stream_; }
-    HANDLE data_stream_event() const noexcept { return data_stream_event_; }
+    GPS::exchange_buffer& data_stream() noexcept { return objects_.data_stream; }
+    HANDLE data_stream_event() const noexcept { return objects_.data_stream_event; }
     const ClientOptions& options() const noexcept { return options_; }
 
   private:
@@ -100,12 +101,7 @@ class Client {
     ClientError ask(const RequestBatch& batch, Answer& answer);
 
     ClientOptions options_;
-    GPS::exchange_buffer in_;
-    GPS::exchange_buffer out_;
-    GPS::exchange_buffer data_stream_;
-    HANDLE request_event_ = nullptr;
-    HANDLE answer_event_ = nullptr;
-    HANDLE data_stream_event_ = nullptr;
+    ServiceObjects objects_;
     HANDLE transaction_mutex_ = nullptr;
 };
 

@@ -24,12 +24,7 @@ void write_int(GPS::ostream& out, std::int32_t value) {
 
 FakeService::FakeService(Settings settings) : settings_(std::move(settings)) {
     start_event_ = CreateEventW(nullptr, TRUE, FALSE, L"TARNWICK_START");
-    EXPECT_TRUE(data_stream_.open(L"data_stream", 1024, 32));
-    EXPECT_TRUE(in_.open(L"in", 1024, 32));
-    EXPECT_TRUE(out_.open(L"out", 1024, 32));
-    request_event_ = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATAREQUEST");
-    answer_event_ = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATAANSWER");
-    data_stream_event_ = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATASTREAM");
+    EXPECT_TRUE(objects_.open());
     stop_event_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     thread_ = std::thread([this] { serve(); });
     SetEvent(start_event_);
@@ -38,14 +33,13 @@ FakeService::FakeService(Settings settings) : settings_(std::move(settings)) {
 FakeService::~FakeService() {
     SetEvent(stop_event_);
     thread_.join();
-    for (HANDLE handle :
-         {start_event_, request_event_, answer_event_, data_stream_event_, stop_event_}) {
+    for (HANDLE handle : {start_event_, stop_event_}) {
         CloseHandle(handle);
     }
 }
 
 void FakeService::serve() {
-    const HANDLE wake[] = {request_event_, stop_event_};
+    const HANDLE wake[] = {objects_.request_event, stop_event_};
     while (WaitForMultipleObjects(2, wake, FALSE, INFINITE) == WAIT_OBJECT_0) {
         std::this_thread::sleep_for(settings_.batch_delay);
         serve_batch();
@@ -53,8 +47,8 @@ void FakeService::serve() {
 }
 
 void FakeService::serve_batch() {
-    GPS::exchange_writer out(out_, answer_event_);
-    GPS::exchange_reader in(in_);
+    GPS::exchange_writer out(objects_.out, objects_.answer_event);
+    GPS::exchange_reader in(objects_.in);
     while (!in.at_end()) {
         const std::int32_t code = read_int(in);
         switch (code) {
@@ -124,12 +118,12 @@ std::wstring FakeService::last_path() const {
 }
 
 void FakeService::publish(const std::vector<std::uint8_t>& message) {
-    GPS::exchange_writer writer(data_stream_, data_stream_event_);
+    GPS::exchange_writer writer(objects_.data_stream, objects_.data_stream_event);
     writer.write(message.data(), static_cast<int>(message.size()));
 }
 
 void FakeService::write_stray_answer(const std::vector<std::uint8_t>& bytes) {
-    GPS::exchange_writer writer(out_, answer_event_);
+    GPS::exchange_writer writer(objects_.out, objects_.answer_event);
     writer.write(bytes.data(), static_cast<int>(bytes.size()));
 }
 

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "exchange/exchange_buffer.h"
+#include "client/service_objects.h"
 #include "nmea/rmc_record.h"
 #include "platform/win32.h"
 
@@ -53,13 +53,8 @@ class FakeService {
     void serve_batch();
 
     Settings settings_;
-    GPS::exchange_buffer data_stream_;
-    GPS::exchange_buffer in_;
-    GPS::exchange_buffer out_;
+    client::ServiceObjects objects_;
     HANDLE start_event_ = nullptr;
-    HANDLE request_event_ = nullptr;
-    HANDLE answer_event_ = nullptr;
-    HANDLE data_stream_event_ = nullptr;
     HANDLE stop_event_ = nullptr;
     std::atomic<int> batches_{0};
     std::atomic<bool> quit_{false};

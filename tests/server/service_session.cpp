@@ -10,9 +10,6 @@ namespace tarnwick::test {
 
 namespace {
 
-constexpr int element_size = 1024;
-constexpr int element_count = 32;
-
 DWORD milliseconds(std::chrono::milliseconds span) {
     return static_cast<DWORD>(std::max<long>(static_cast<long>(span.count()), 0));
 }
@@ -42,32 +39,19 @@ RawRequests& RawRequests::text(std::wstring_view characters) {
 }
 
 ServiceSession::ServiceSession() {
-    in_.open(L"in", element_size, element_count);
-    out_.open(L"out", element_size, element_count);
-    data_stream_.open(L"data_stream", element_size, element_count);
-    request_event_ = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATAREQUEST");
-    answer_event_ = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATAANSWER");
-    data_stream_event_ = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATASTREAM");
-}
-
-ServiceSession::~ServiceSession() {
-    for (HANDLE event : {request_event_, answer_event_, data_stream_event_}) {
-        if (event != nullptr) {
-            CloseHandle(event);
-        }
-    }
+    objects_.open();
 }
 
 std::optional<Bytes> ServiceSession::call(std::span<const std::uint8_t> requests,
                                           std::chrono::milliseconds timeout) {
     {
-        GPS::exchange_writer writer(in_, request_event_);
+        GPS::exchange_writer writer(objects_.in, objects_.request_event);
         writer.write(requests.data(), static_cast<int>(requests.size()));
     }
-    if (WaitForSingleObject(answer_event_, milliseconds(timeout)) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(objects_.answer_event, milliseconds(timeout)) != WAIT_OBJECT_0) {
         return std::nullopt;
     }
-    return client::take_stored_bytes(out_);
+    return client::take_stored_bytes(objects_.out);
 }
 
 std::optional<std::vector<client::Answer>> ServiceSession::call(const client::RequestBatch& batch,
@@ -86,7 +70,7 @@ client::Answer ServiceSession::ask(const client::RequestBatch& request,
 }
 
 void ServiceSession::take_data_stream() {
-    Bytes pending = client::take_stored_bytes(data_stream_);
+    Bytes pending = client::take_stored_bytes(objects_.data_stream);
     std::span<const std::uint8_t> rest(pending);
     while (!rest.empty()) {
         const std::size_t length = client::message_length(rest, tick_stamps_);
@@ -107,7 +91,7 @@ bool ServiceSession::watch_until(const std::function<bool()>& done,
     take_data_stream();
     while (!done() && std::chrono::steady_clock::now() < deadline) {
         // The event may have been spent on bytes already taken: look again every so often.
-        WaitForSingleObject(data_stream_event_, 100);
+        WaitForSingleObject(objects_.data_stream_event, 100);
         take_data_stream();
     }
     return done();

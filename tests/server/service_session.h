@@ -13,9 +13,8 @@
 
 #include "client/answer.h"
 #include "client/request_batch.h"
+#include "client/service_objects.h"
 #include "client/stream_message.h"
-#include "exchange/exchange_buffer.h"
-#include "platform/win32.h"
 
 namespace tarnwick::test {
 
@@ -39,7 +38,6 @@ class ServiceSession {
   public:
     // Opens the service's channels and events; the service must be ready.
     ServiceSession();
-    ~ServiceSession();
     ServiceSession(const ServiceSession&) = delete;
     ServiceSession& operator=(const ServiceSession&) = delete;
 
@@ -68,12 +66,7 @@ class ServiceSession {
   private:
     void take_data_stream();
 
-    GPS::exchange_buffer in_;
-    GPS::exchange_buffer out_;
-    GPS::exchange_buffer data_stream_;
-    HANDLE request_event_ = nullptr;
-    HANDLE answer_event_ = nullptr;
-    HANDLE data_stream_event_ = nullptr;
+    client::ServiceObjects objects_;
     bool tick_stamps_ = false;
     bool intact_ = true;
     std::vector<client::StreamMessage> messages_;
