@@ -1,0 +1,42 @@
+#include "bench/service/latency_summary.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+
+namespace tarnwick::bench {
+namespace {
+
+double milliseconds(std::int64_t nanoseconds) {
+    return static_cast<double>(nanoseconds) / 1e6;
+}
+
+// The sample below which the fraction `quantile` of all samples lies.
+std::int64_t at_quantile(const std::vector<std::int64_t>& sorted, double quantile) {
+    const auto rank = static_cast<std::size_t>(quantile * static_cast<double>(sorted.size() - 1));
+    return sorted[rank];
+}
+
+}  // namespace
+
+LatencySummary summarize(std::vector<std::int64_t> nanoseconds) {
+    LatencySummary summary;
+    if (nanoseconds.empty()) {
+        return summary;
+    }
+    std::sort(nanoseconds.begin(), nanoseconds.end());
+    summary.count = nanoseconds.size();
+    summary.p50_ms = milliseconds(at_quantile(nanoseconds, 0.50));
+    summary.p99_ms = milliseconds(at_quantile(nanoseconds, 0.99));
+    summary.max_ms = milliseconds(nanoseconds.back());
+    const double total = std::accumulate(nanoseconds.begin(), nanoseconds.end(), 0.0);
+    summary.mean_ms = total / static_cast<double>(nanoseconds.size()) / 1e6;
+    return summary;
+}
+
+void print_summary(const LatencySummary& summary) {
+    std::printf("  p50 %.3f ms  p99 %.3f ms  max %.3f ms  mean %.3f ms  (n = %zu)\n",
+                summary.p50_ms, summary.p99_ms, summary.max_ms, summary.mean_ms, summary.count);
+}
+
+}  // namespace tarnwick::bench
