@@ -73,7 +73,13 @@ bool CValidRMCFiles::save(const CRMCRecord& record) {
     // file, which may then be the only valid record on disk.
     if (current_complete_) {
         DeleteFileW(prev_name_.c_str());
-        MoveFileW(curr_name_.c_str(), prev_name_.c_str());
+        // Rewritten in place, the current file would hold no whole record until the write is
+        // done, with no previous file to fall back on: when it cannot be moved aside (a
+        // read-only directory, say), it stays as it is and this save does not happen.
+        if (!MoveFileW(curr_name_.c_str(), prev_name_.c_str()) &&
+            GetLastError() != ERROR_FILE_NOT_FOUND) {
+            return false;
+        }
     }
     GPS::ofstream out(curr_name_.c_str(), write_buffer_size);
     record.serialize(out);

@@ -166,6 +166,21 @@ TEST_F(ValidRMCHolder, SavesThatCannotWriteTheCurrentFileNeverTouchThePreviousOn
     EXPECT_EQ(serialized(served(restarted)), serialized(fix_record(2)));
 }
 
+TEST_F(ValidRMCHolder, ACurrentFileThatCannotBeMovedAsideIsNeverRewrittenInPlace) {
+    // The previous name is taken by something that cannot be deleted or replaced.
+    std::filesystem::create_directories(prev_ / "occupied");
+    write_file(curr_, serialized(fix_record(2)));
+    {
+        CValidRMCHolder holder(short_period);
+        InterlockedDecrement(&holder.save_gate);
+        holder.update_rmc(fix_record(3));
+        std::this_thread::sleep_for(500ms);  // a few refused periodic saves, then the last one
+    }
+    EXPECT_EQ(stored_id(curr_), 2);
+    CValidRMCHolder restarted(no_periodic_save);
+    EXPECT_EQ(serialized(served(restarted)), serialized(fix_record(2)));
+}
+
 TEST_F(ValidRMCHolder, InvalidRecordsAloneWriteNothing) {
     {
         CValidRMCHolder holder(short_period);
