@@ -1,0 +1,37 @@
+#pragma once
+// What the fault and load tests share: how much work a run does (less under ThreadSanitizer,
+// which slows every process down many times), the helper programs of this folder, and waiting
+// for a condition.
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/spawned_process.h"
+
+namespace tarnwick::test {
+
+// `count` scaled for this build: TARNWICK_STRESS_SCALE (a factor) when set, else a quarter under
+// ThreadSanitizer; never below 1.
+int scaled(int count);
+
+// The load test's duration: TARNWICK_LOAD_SECONDS when set (the 60 s run by hand), else short.
+std::chrono::seconds load_duration();
+
+// True once `condition` holds, polled until `limit` has passed.
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit);
+
+// A helper program of this folder as a process; its first line of output is awaited by the
+// callers that need it.
+std::unique_ptr<SpawnedProcess> guard_holder(const std::string& kind, const std::string& name);
+std::unique_ptr<SpawnedProcess> load_client(std::chrono::seconds duration, const std::string& port,
+                                            int baud);
+std::unique_ptr<SpawnedProcess> load_watcher(std::chrono::seconds duration,
+                                             std::chrono::seconds stall_after = {});
+// `program` run without the superuser's right to write where file modes forbid it.
+std::unique_ptr<SpawnedProcess> without_dac_override(const std::string& program,
+                                                     const std::vector<std::string>& args);
+
+}  // namespace tarnwick::test
