@@ -46,9 +46,12 @@ struct Epochs {
     std::vector<int> sentences;
 };
 
-Epochs simulated_drive() {
+// At most eight satellites in view make a GSV set of two sentences: epochs of 7 sentences.
+Epochs simulated_drive(int satellites_in_view) {
     Epochs drive;
-    tarnwick::sim::Scenario scenario{tarnwick::sim::ScenarioOptions{}};
+    tarnwick::sim::ScenarioOptions options;
+    options.max_in_view = satellites_in_view;
+    tarnwick::sim::Scenario scenario{options};
     for (int i = 0; i < drive_epochs; ++i) {
         std::string text;
         tarnwick::sim::append_epoch_sentences(text, scenario.next_epoch());
@@ -70,7 +73,8 @@ void sleep_until(std::int64_t at_ns) {
 // stays small, and takes the rate to measure when told.
 class Sender {
   public:
-    explicit Sender(tarnwick::bench::ReceiverLine& line) : line_(line) {}
+    Sender(tarnwick::bench::ReceiverLine& line, int satellites_in_view)
+        : line_(line), drive_(simulated_drive(satellites_in_view)) {}
 
     void set_rate(double rate) { rate_ = rate; }
 
@@ -116,7 +120,7 @@ class Sender {
   private:
     tarnwick::bench::ReceiverLine& line_;
     std::atomic<double> rate_{10};
-    Epochs drive_ = simulated_drive();
+    Epochs drive_;
     std::atomic<std::uint64_t> sentences_{0};
     std::atomic<bool> stop_{false};
 };
@@ -191,6 +195,7 @@ int main(int argc, char** argv) {
     double rate = 1;
     double settle = 2;
     int batching_us = 0;
+    int satellites = 8;
     CLI::App app{"CPU time of tarnwickd per 1000 sentences, one client draining the data stream"};
     app.add_option("--duration", duration, "seconds measured")->capture_default_str();
     app.add_option("--rate", rate, "epochs per second; 0: as fast as the line takes them")
@@ -199,6 +204,9 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--batching", batching_us,
                    "microseconds the client lets messages gather after a signal")
+        ->capture_default_str();
+    app.add_option("--satellites", satellites,
+                   "satellites in view at most (8: a GSV set of 2, epochs of 7 sentences)")
         ->capture_default_str();
     CLI11_PARSE(app, argc, argv);
     if (rate < 0 || duration <= 0) {
@@ -213,7 +221,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "tarnwickd did not start\n");
             return 1;
         }
-        Sender sender(line);
+        Sender sender(line, satellites);
         std::thread sending([&sender] { sender.run(); });
         // The client drains from before the service connects: at high rates the stream would
         // overflow in the moment between the two.
