@@ -43,10 +43,13 @@ bool Thread::launch(const std::shared_ptr<Thread>& thread, SIZE_T stack_size) {
         SetLastError(rc == EAGAIN ? ERROR_NOT_ENOUGH_MEMORY : error_from_errno(rc));
         return false;
     }
-    // The id is known to the creator before CreateThread returns.
-    std::unique_lock lock(thread->suspension_mutex_);
-    thread->resumed_.wait(lock, [&] { return thread->thread_id() != 0; });
     return true;
+}
+
+DWORD Thread::thread_id() {
+    std::unique_lock lock(suspension_mutex_);
+    resumed_.wait(lock, [&] { return thread_id_.load(std::memory_order_acquire) != 0; });
+    return thread_id_.load(std::memory_order_acquire);
 }
 
 void* Thread::trampoline(void* raw_context) {

@@ -19,7 +19,9 @@ class Thread final : public Waitable {
     // Returns the suspend count before the call (0 for a running thread).
     DWORD resume();
     DWORD exit_code() const;
-    DWORD thread_id() const { return thread_id_.load(std::memory_order_acquire); }
+    // The kernel's id of the thread; waits until the thread has begun to run, which the creator
+    // need not do when nobody asks for the id.
+    DWORD thread_id();
 
     Acquisition try_acquire(WaitMemo& memo) override;
     bool prepare_sleep(FutexSleep& sleep, WaitMemo& memo) override;
