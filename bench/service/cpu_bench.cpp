@@ -11,8 +11,6 @@
 // When the client cannot keep up, the data stream overflows and the service stops itself: the
 // benchmark says so, and that rate is beyond what the service sustains.
 
-#include <pthread.h>
-#include <sched.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -24,6 +22,7 @@
 #include <vector>
 
 #include "bench/service/bench_namespace.h"
+#include "bench/service/realtime_priority.h"
 #include "bench/service/receiver_line.h"
 #include "bench/service/service_child.h"
 #include "bench/service/service_connection.h"
@@ -138,8 +137,7 @@ class Drain {
         : client_(client), batching_(batching) {}
 
     void run() {
-        const sched_param realtime{1};
-        raised_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &realtime) == 0;
+        raised_ = tarnwick::bench::raise_to_realtime();
         std::vector<std::uint8_t> bytes;
         while (!stop_) {
             WaitForSingleObject(client_.data_stream_event(), 100);
