@@ -86,9 +86,23 @@ bool skip_arguments(GPS::memory_istream& in, std::int32_t code) {
     return !refused && !in.failed();
 }
 
-}  // namespace
+// The length of the whole answer at the start of `bytes`, whichever request it answers; 0 when
+// the bytes do not start with one.
+std::size_t answer_length(std::span<const std::uint8_t> bytes) {
+    GPS::memory_istream code_only(bytes.data(), bytes.size());
+    const std::int32_t code = read_int(code_only);
+    const bool answered =
+        code == no_such_request ||
+        (is_request(code) && code != static_cast<std::int32_t>(RequestCode::Quit));
+    if (code_only.failed() || !answered) {
+        return 0;
+    }
+    GPS::memory_istream in(bytes.data(), bytes.size());
+    Answer scratch;
+    return read_answer(in, code, scratch) ? in.position() : 0;
+}
 
-std::optional<std::vector<Answer>> parse_answers(std::span<const std::uint8_t> bytes,
+std::optional<std::vector<Answer>> parse_exactly(std::span<const std::uint8_t> bytes,
                                                  std::span<const std::int32_t> codes) {
     GPS::memory_istream in(bytes.data(), bytes.size());
     std::vector<Answer> answers(codes.size());
@@ -101,6 +115,25 @@ std::optional<std::vector<Answer>> parse_answers(std::span<const std::uint8_t> b
         return std::nullopt;
     }
     return answers;
+}
+
+}  // namespace
+
+std::optional<std::vector<Answer>> parse_answers(std::span<const std::uint8_t> bytes,
+                                                 std::span<const std::int32_t> codes) {
+    // A client killed between writing its requests and letting go of "in" never announced
+    // them: they are served in one batch with the next client's, whose answers then follow
+    // theirs. Whole answers are passed over until the rest is exactly ours.
+    for (std::span<const std::uint8_t> rest = bytes;;) {
+        if (auto ours = parse_exactly(rest, codes)) {
+            return ours;
+        }
+        const std::size_t skipped = answer_length(rest);
+        if (skipped == 0) {
+            return std::nullopt;
+        }
+        rest = rest.subspan(skipped);
+    }
 }
 
 std::optional<std::vector<std::int32_t>> answer_codes_of(std::span<const std::uint8_t> requests) {

@@ -28,6 +28,8 @@ TEST(AnswerParser, TakesOnlyExactlyTheAnswersToTheRequests) {
     };
     const Case cases[] = {
         {"both answers", ints({1006, 1, 1015, 0}), true},
+        {"after a dead client's answers", ints({1017, 0, 999, 1006, 8, 1006, 1, 1015, 0}), true},
+        {"after bytes that are not whole answers", ints({1017, 1006, 1, 1015, 0}), false},
         {"another client's answer", ints({1017, 0}), false},
         {"codes in the wrong order", ints({1015, 0, 1006, 1}), false},
         {"bytes left over", ints({1006, 1, 1015, 0, 1006}), false},

@@ -3,8 +3,8 @@
 //                               writer ("in") or a reader (any other) open, i.e. its guard held;
 //                               on "in" it is a libtarnwick client inside its transaction (it
 //                               holds the clients' transaction mutex too) that has written a
-//                               request and signalled it, so that the service waits for the
-//                               guard to serve it;
+//                               request, not yet announced: the next client's requests are
+//                               served in one batch with it;
 //   guard_holder mutex NAME     takes the named mutex NAME (a producer's guard, for instance).
 // It prints "held" once the lock is taken, then waits for its end.
 
@@ -54,11 +54,6 @@ int hold_channel(const std::wstring& name) {
         tarnwick::client::RequestBatch request;
         request.get_time_stamp_mode();
         writer->write(request.bytes().data(), static_cast<int>(request.bytes().size()));
-        const HANDLE request_event =
-            CreateEventW(nullptr, FALSE, FALSE, tarnwick::client::names::request_event);
-        if (request_event != nullptr) {
-            EventModify(request_event, EVENT_SET);
-        }
     } else {
         reader = std::make_unique<GPS::exchange_reader>(channel);
     }
