@@ -5,6 +5,7 @@
 #include "tools/tarnwick/commands.h"
 #include "tools/tarnwick/message_format.h"
 #include "tools/tarnwick/service_command.h"
+#include "tools/tarnwick/view/live_view.h"
 
 namespace tarnwick::cli {
 namespace {
@@ -13,6 +14,7 @@ struct WatchOptions : ServiceOptions {
     std::string format = "text";
     long long count = 0;  // 0: no limit
     double seconds = 0;   // 0: no limit
+    bool view = false;
 };
 
 std::string render(const std::string& format, const client::StreamMessage& message) {
@@ -29,6 +31,9 @@ int run_watch(const WatchOptions& options) {
     std::unique_ptr<client::Client> client;
     if (const int failed = open_client("watch", options, client)) {
         return failed;
+    }
+    if (options.view) {
+        return view::run_live_view(std::move(client), {.seconds = options.seconds});
     }
     std::unique_ptr<client::Watcher> watcher;
     if (const auto error = client::Watcher::open(*client, watcher);
@@ -79,17 +84,25 @@ void add_watch_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<WatchOptions>();
     CLI::App* command = add_service_command(
         app, "watch", "Print the data stream: positions, satellites, scan events, notifications",
-        "tarnwick watch --count 10 --format json", *options, false);
-    command
-        ->add_option("--format", options->format,
-                     "text: readable lines; json: one object per message; raw: \"<id> <hex>\" "
-                     "as tarnwick decode --format raw")
-        ->check(CLI::IsMember({"text", "json", "raw"}))
-        ->capture_default_str();
-    command->add_option("--count", options->count, "stop after N messages")
-        ->check(CLI::NonNegativeNumber);
+        "tarnwick watch --view\n  tarnwick watch --count 10 --format json", *options, false);
+    CLI::Option* format =
+        command
+            ->add_option("--format", options->format,
+                         "text: readable lines; json: one object per message; raw: \"<id> <hex>\" "
+                         "as tarnwick decode --format raw")
+            ->check(CLI::IsMember({"text", "json", "raw"}))
+            ->capture_default_str();
+    CLI::Option* count = command->add_option("--count", options->count, "stop after N messages")
+                             ->check(CLI::NonNegativeNumber);
     command->add_option("--seconds", options->seconds, "stop after S seconds")
         ->check(CLI::NonNegativeNumber);
+    command
+        ->add_flag("--view", options->view,
+                   "a live full-screen view: time, fix, position, speed, satellites with their "
+                   "signal, the input and notifications (plain lines when not on a terminal; "
+                   "Ctrl-C quits)")
+        ->excludes(count)
+        ->excludes(format);
     command->callback([options, &exit_code] { exit_code = run_watch(*options); });
 }
 

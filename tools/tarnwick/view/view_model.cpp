@@ -1,0 +1,173 @@
+#include "tools/tarnwick/view/view_model.h"
+
+#include <algorithm>
+
+#include "client/protocol_codes.h"
+#include "client/scan_event_names.h"
+#include "nmea/gsv_record.h"
+#include "nmea/message_id.h"
+#include "platform/wide_string.h"
+#include "tools/tarnwick/view/view_text.h"
+
+namespace tarnwick::cli::view {
+namespace {
+
+std::optional<int> known(unsigned value, unsigned empty) {
+    return value == empty ? std::nullopt : std::optional<int>(static_cast<int>(value));
+}
+
+std::string scan_text(const client::ScanEvent& scan) {
+    const std::string port = platform::to_utf8(scan.port);
+    switch (scan.code) {
+        case 0:
+            return "scan started";
+        case client::scan_start_port_scan:
+            return "scan: probing " + port;
+        case client::scan_create_file_failed:
+            return "scan: " + port + " cannot be opened";
+        case client::scan_start_try_baud_rate:
+            return "scan: " + port + format(" at %d baud...", scan.value);
+        case client::scan_end_try_baud_rate:
+            return scan.value > 0
+                       ? "scan: a receiver answers on " + port + format(" at %d baud", scan.value)
+                       : "scan: nothing on " + port + format(" at %d baud", -scan.value);
+        case client::scan_end_port_scan:
+            return "scan: " + port + " done";
+        case client::scan_end: {
+            if (scan.summary.empty()) {
+                return "scan ended: no receiver found";
+            }
+            std::string text = "scan ended, found:";
+            for (const client::ScanPortRates& found : scan.summary) {
+                text += " " + platform::to_utf8(found.port);
+                for (const std::int32_t rate : found.rates) {
+                    text += format(" %d", rate);
+                }
+            }
+            return text;
+        }
+        default:
+            break;
+    }
+    std::string text = std::string("scan: ") + client::scan_event_name(scan.code);
+    if (!port.empty()) {
+        text += " " + port;
+    }
+    return scan.value != 0 ? text + format(" %d", scan.value) : text;
+}
+
+}  // namespace
+
+std::string notification_text(const client::StreamMessage& message) {
+    switch (message.id) {
+        case client::scan_event_id:
+            return scan_text(message.scan);
+        case client::input_lost_id:
+            return "input lost: the service reconnects in the background";
+        case client::input_ended_id:
+            return "input ended";
+        case client::reconnected_id:
+            return "reconnected: " + input_kind_text(message.input_mode);
+        default:
+            return {};
+    }
+}
+
+Change ViewModel::apply(const client::StreamMessage& message, Clock::time_point now) {
+    if (!message.record) {
+        std::string text = notification_text(message);
+        if (text.empty()) {
+            return Change::nothing;
+        }
+        notify(std::move(text), now);
+        return Change::notification;
+    }
+    switch (static_cast<NMEAMessageId>(message.id)) {
+        case NMEAMessageId::RMC:
+            take_rmc(static_cast<const CRMCRecord&>(*message.record), now);
+            return Change::epoch;
+        case NMEAMessageId::GGA:
+            state_.gga = static_cast<const CGGARecord&>(*message.record);
+            return Change::detail;
+        case NMEAMessageId::GSA:
+            state_.gsa = static_cast<const CGSARecord&>(*message.record);
+            mark_used_satellites();
+            return Change::detail;
+        case NMEAMessageId::GSV:
+            take_gsv(*message.record);
+            return Change::detail;
+        default:
+            return Change::nothing;
+    }
+}
+
+void ViewModel::take_rmc(const CRMCRecord& rmc, Clock::time_point now) {
+    state_.latest_rmc = rmc;
+    if (rmc.status == 'A') {
+        state_.valid_fix = rmc;
+        state_.valid_fix_at = now;
+    }
+}
+
+void ViewModel::take_gsv(const CNMEARecord& record) {
+    const auto& gsv = static_cast<const CGSVRecord&>(record);
+    state_.in_view = gsv.in_view;
+    state_.satellites.clear();
+    for (const CGSVSatellite& satellite : gsv.satellites) {
+        if (satellite.prn == CGSVSatellite::empty8) {
+            continue;
+        }
+        SatelliteInView seen;
+        seen.prn = satellite.prn;
+        seen.elevation = known(satellite.elevation, CGSVSatellite::empty8);
+        seen.azimuth = known(satellite.azimuth, CGSVSatellite::empty16);
+        seen.snr = known(satellite.snr, CGSVSatellite::empty8);
+        state_.satellites.push_back(seen);
+    }
+    mark_used_satellites();
+}
+
+void ViewModel::mark_used_satellites() {
+    for (SatelliteInView& satellite : state_.satellites) {
+        satellite.used = false;
+        if (!state_.gsa || state_.gsa->fix_type < 2) {
+            continue;
+        }
+        const int slots = std::clamp<int>(state_.gsa->prn_count, 0, CGSARecord::capacity);
+        const std::uint8_t* const first = state_.gsa->prn;
+        const std::uint8_t* const last = first + slots;
+        satellite.used = std::find(first, last, satellite.prn) != last;
+    }
+}
+
+void ViewModel::messages_lost(std::uint64_t count, Clock::time_point now) {
+    notify(
+        format("%llu messages lost: the view fell behind", static_cast<unsigned long long>(count)),
+        now);
+}
+
+bool ViewModel::set_input(const InputState& input) {
+    InputState& current = state_.input;
+    if (current.known == input.known && current.mode == input.mode && current.port == input.port &&
+        current.baud == input.baud) {
+        return false;
+    }
+    current = input;
+    return true;
+}
+
+void ViewModel::service_stopped(Clock::time_point now) {
+    if (!state_.service_stopped) {
+        state_.service_stopped = true;
+        notify("the service stopped", now);
+    }
+}
+
+void ViewModel::notify(std::string text, Clock::time_point now) {
+    state_.notifications.push_back({std::move(text), now});
+    while (state_.notifications.size() > kept_notifications) {
+        state_.notifications.pop_front();
+    }
+}
+
+}  // namespace tarnwick::cli::view
