@@ -99,6 +99,9 @@ class Client {
                          std::vector<std::uint8_t>& answer_bytes);
     // Sends a one-request batch and hands back its answer.
     ClientError ask(const RequestBatch& batch, Answer& answer);
+    // The same for answers that are one int32 result: as is, or as a flag (1 is true).
+    ClientError ask_value(const RequestBatch& batch, std::int32_t& value);
+    ClientError ask_flag(const RequestBatch& batch, bool& flag);
 
     ClientOptions options_;
     ServiceObjects objects_;

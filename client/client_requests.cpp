@@ -36,31 +36,19 @@ ClientError Client::disconnect() {
 }
 
 ClientError Client::get_input_mode(std::int32_t& mode) {
-    Answer answer;
-    const ClientError error = ask(RequestBatch().get_input_mode(), answer);
-    mode = answer.result;
-    return error;
+    return ask_value(RequestBatch().get_input_mode(), mode);
 }
 
 ClientError Client::open_file(const std::wstring& path, bool loop, float speed, bool& opened) {
-    Answer answer;
-    const ClientError error = ask(RequestBatch().open_file(path, loop, speed), answer);
-    opened = answer.result == 1;
-    return error;
+    return ask_flag(RequestBatch().open_file(path, loop, speed), opened);
 }
 
 ClientError Client::start_write(const std::wstring& path, bool& started) {
-    Answer answer;
-    const ClientError error = ask(RequestBatch().start_write(path), answer);
-    started = answer.result == 1;
-    return error;
+    return ask_flag(RequestBatch().start_write(path), started);
 }
 
 ClientError Client::stop_write(bool& had_input) {
-    Answer answer;
-    const ClientError error = ask(RequestBatch().stop_write(), answer);
-    had_input = answer.result == 1;
-    return error;
+    return ask_flag(RequestBatch().stop_write(), had_input);
 }
 
 ClientError Client::get_valid_rmc(std::optional<CRMCRecord>& fix) {
@@ -71,10 +59,7 @@ ClientError Client::get_valid_rmc(std::optional<CRMCRecord>& fix) {
 }
 
 ClientError Client::get_time_stamp_mode(bool& tstamp) {
-    Answer answer;
-    const ClientError error = ask(RequestBatch().get_time_stamp_mode(), answer);
-    tstamp = answer.result == 1;
-    return error;
+    return ask_flag(RequestBatch().get_time_stamp_mode(), tstamp);
 }
 
 ClientError Client::restart_receiver(bool cold) {
@@ -90,23 +75,28 @@ ClientError Client::get_connection(PortConnection& connection) {
 }
 
 ClientError Client::get_receiver(std::int32_t& value) {
-    Answer answer;
-    const ClientError error = ask(RequestBatch().get_receiver(), answer);
-    value = answer.result;
-    return error;
+    return ask_value(RequestBatch().get_receiver(), value);
 }
 
 ClientError Client::open_memory(const std::wstring& name, bool& opened) {
-    Answer answer;
-    const ClientError error = ask(RequestBatch().open_memory(name), answer);
-    opened = answer.result == 1;
-    return error;
+    return ask_flag(RequestBatch().open_memory(name), opened);
 }
 
 ClientError Client::set_receiver(std::int32_t value, std::int32_t& result) {
+    return ask_value(RequestBatch().set_receiver(value), result);
+}
+
+ClientError Client::ask_flag(const RequestBatch& batch, bool& flag) {
+    std::int32_t value = 0;
+    const ClientError error = ask_value(batch, value);
+    flag = value == 1;
+    return error;
+}
+
+ClientError Client::ask_value(const RequestBatch& batch, std::int32_t& value) {
     Answer answer;
-    const ClientError error = ask(RequestBatch().set_receiver(value), answer);
-    result = answer.result;
+    const ClientError error = ask(batch, answer);
+    value = answer.result;
     return error;
 }
 

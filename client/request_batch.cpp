@@ -7,9 +7,11 @@
 
 namespace tarnwick::client {
 
-void RequestBatch::begin(std::int32_t code, bool answered) {
+void RequestBatch::begin(RequestCode request) {
+    const auto code = static_cast<std::int32_t>(request);
     add_int(code);
-    if (answered) {
+    // Quit is the one request without an answer.
+    if (request != RequestCode::Quit) {
         answer_codes_.push_back(code);
     }
 }
@@ -26,40 +28,40 @@ void RequestBatch::add_string(std::wstring_view text) {
 }
 
 RequestBatch& RequestBatch::quit() {
-    begin(static_cast<std::int32_t>(RequestCode::Quit), false);
+    begin(RequestCode::Quit);
     return *this;
 }
 
 RequestBatch& RequestBatch::enum_ports() {
-    begin(static_cast<std::int32_t>(RequestCode::EnumPorts), true);
+    begin(RequestCode::EnumPorts);
     return *this;
 }
 
 RequestBatch& RequestBatch::connect(bool parallel_scan) {
-    begin(static_cast<std::int32_t>(RequestCode::Connect), true);
+    begin(RequestCode::Connect);
     add_int(parallel_scan ? 1 : 0);
     return *this;
 }
 
 RequestBatch& RequestBatch::connect_port(std::wstring_view port, std::int32_t baud) {
-    begin(static_cast<std::int32_t>(RequestCode::ConnectPort), true);
+    begin(RequestCode::ConnectPort);
     add_string(port);
     add_int(baud);
     return *this;
 }
 
 RequestBatch& RequestBatch::disconnect() {
-    begin(static_cast<std::int32_t>(RequestCode::Disconnect), true);
+    begin(RequestCode::Disconnect);
     return *this;
 }
 
 RequestBatch& RequestBatch::get_input_mode() {
-    begin(static_cast<std::int32_t>(RequestCode::GetInputMode), true);
+    begin(RequestCode::GetInputMode);
     return *this;
 }
 
 RequestBatch& RequestBatch::open_file(std::wstring_view path, bool loop, float speed) {
-    begin(static_cast<std::int32_t>(RequestCode::OpenFile), true);
+    begin(RequestCode::OpenFile);
     add_string(path);
     add_int(loop ? 1 : 0);
     out_.write(&speed, 4);  // IEEE-754 single, little-endian on every supported machine
@@ -67,50 +69,50 @@ RequestBatch& RequestBatch::open_file(std::wstring_view path, bool loop, float s
 }
 
 RequestBatch& RequestBatch::start_write(std::wstring_view path) {
-    begin(static_cast<std::int32_t>(RequestCode::StartWrite), true);
+    begin(RequestCode::StartWrite);
     add_string(path);
     return *this;
 }
 
 RequestBatch& RequestBatch::stop_write() {
-    begin(static_cast<std::int32_t>(RequestCode::StopWrite), true);
+    begin(RequestCode::StopWrite);
     return *this;
 }
 
 RequestBatch& RequestBatch::get_valid_rmc() {
-    begin(static_cast<std::int32_t>(RequestCode::GetValidRMC), true);
+    begin(RequestCode::GetValidRMC);
     return *this;
 }
 
 RequestBatch& RequestBatch::get_time_stamp_mode() {
-    begin(static_cast<std::int32_t>(RequestCode::GetTimeStampMode), true);
+    begin(RequestCode::GetTimeStampMode);
     return *this;
 }
 
 RequestBatch& RequestBatch::restart_receiver(bool cold) {
-    begin(static_cast<std::int32_t>(RequestCode::RestartReceiver), true);
+    begin(RequestCode::RestartReceiver);
     add_int(cold ? 1 : 0);
     return *this;
 }
 
 RequestBatch& RequestBatch::get_connection() {
-    begin(static_cast<std::int32_t>(RequestCode::GetConnection), true);
+    begin(RequestCode::GetConnection);
     return *this;
 }
 
 RequestBatch& RequestBatch::get_receiver() {
-    begin(static_cast<std::int32_t>(RequestCode::GetReceiver), true);
+    begin(RequestCode::GetReceiver);
     return *this;
 }
 
 RequestBatch& RequestBatch::open_memory(std::wstring_view name) {
-    begin(static_cast<std::int32_t>(RequestCode::OpenMemory), true);
+    begin(RequestCode::OpenMemory);
     add_string(name);
     return *this;
 }
 
 RequestBatch& RequestBatch::set_receiver(std::int32_t value) {
-    begin(static_cast<std::int32_t>(RequestCode::SetReceiver), true);
+    begin(RequestCode::SetReceiver);
     add_int(value);
     return *this;
 }

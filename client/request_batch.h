@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "client/byte_vector_stream.h"
+#include "client/protocol_codes.h"
 
 namespace tarnwick::client {
 
@@ -38,7 +39,7 @@ class RequestBatch {
     bool empty() const noexcept { return out_.bytes().empty(); }
 
   private:
-    void begin(std::int32_t code, bool answered);
+    void begin(RequestCode request);
     void add_int(std::int32_t value);
     void add_string(std::wstring_view text);
 

@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "client/stream_message.h"
+#include "nmea/message_id.h"
+#include "protocol/request_codes.h"
+#include "protocol/scan_event.h"
 #include "tests/platform/namespace_fixture.h"
 #include "tests/server/service_process.h"
 #include "tests/server/service_session.h"
@@ -18,12 +21,12 @@
 namespace tarnwick::test {
 
 // Message ids of the data stream.
-inline constexpr std::int32_t rmc_id = 4;
-inline constexpr std::int32_t scan_event_id = 1003;
-inline constexpr std::int32_t input_lost_id = 1011;
-inline constexpr std::int32_t input_ended_id = 1012;
-inline constexpr std::int32_t reconnected_id = 1013;
-inline constexpr std::int32_t end_scan_code = 17;
+inline constexpr std::int32_t rmc_id = static_cast<std::int32_t>(NMEAMessageId::RMC);
+using protocol::input_ended_id;
+using protocol::input_lost_id;
+using protocol::reconnected_id;
+using protocol::scan_event_id;
+inline constexpr std::int32_t end_scan_code = EndScan;
 
 class ServiceTest : public PrivateNamespace {
   protected:
