@@ -40,9 +40,6 @@ TEST_F(InputFaultTest, KilledReceiverIsLostThenReconnectedWhenAnotherTakesItsPor
     EXPECT_EQ(receiver->wait(), -SIGKILL);
     ASSERT_TRUE(session().watch_until([&] { return session().count(input_lost_id) == 1; }, 30s));
     EXPECT_EQ(session().ask(RequestBatch().get_input_mode()).result, 0);
-    // Reconnection keeps trying the stale binding meanwhile.
-    session().watch_for(1500ms);
-    EXPECT_EQ(session().count(reconnected_id), 0);
 
     receiver = receiver_at("COM3:");
     ASSERT_TRUE(session().watch_until([&] { return session().count(reconnected_id) == 1; }, 30s));
