@@ -27,7 +27,11 @@ LatencySummary summarize(std::vector<std::int64_t> nanoseconds) {
     std::sort(nanoseconds.begin(), nanoseconds.end());
     summary.count = nanoseconds.size();
     summary.p50_ms = milliseconds(at_quantile(nanoseconds, 0.50));
+    summary.p90_ms = milliseconds(at_quantile(nanoseconds, 0.90));
     summary.p99_ms = milliseconds(at_quantile(nanoseconds, 0.99));
+    summary.p999_ms = milliseconds(at_quantile(nanoseconds, 0.999));
+    summary.over_1ms = static_cast<std::size_t>(
+        nanoseconds.end() - std::upper_bound(nanoseconds.begin(), nanoseconds.end(), 1'000'000));
     summary.max_ms = milliseconds(nanoseconds.back());
     const double total = std::accumulate(nanoseconds.begin(), nanoseconds.end(), 0.0);
     summary.mean_ms = total / static_cast<double>(nanoseconds.size()) / 1e6;
@@ -35,8 +39,10 @@ LatencySummary summarize(std::vector<std::int64_t> nanoseconds) {
 }
 
 void print_summary(const LatencySummary& summary) {
-    std::printf("  p50 %.3f ms  p99 %.3f ms  max %.3f ms  mean %.3f ms  (n = %zu)\n",
-                summary.p50_ms, summary.p99_ms, summary.max_ms, summary.mean_ms, summary.count);
+    std::printf("  p50 %.3f ms  p90 %.3f ms  p99 %.3f ms  p99.9 %.3f ms  max %.3f ms\n",
+                summary.p50_ms, summary.p90_ms, summary.p99_ms, summary.p999_ms, summary.max_ms);
+    std::printf("  mean %.3f ms, n = %zu, %zu over 1 ms\n", summary.mean_ms, summary.count,
+                summary.over_1ms);
 }
 
 }  // namespace tarnwick::bench

@@ -9,14 +9,18 @@ namespace tarnwick::bench {
 struct LatencySummary {
     std::size_t count = 0;
     double p50_ms = 0;
+    double p90_ms = 0;
     double p99_ms = 0;
+    double p999_ms = 0;
+    std::size_t over_1ms = 0;
     double max_ms = 0;
     double mean_ms = 0;
 };
 
 LatencySummary summarize(std::vector<std::int64_t> nanoseconds);
 
-// One line: "p50 0.123 ms  p99 0.250 ms  max 1.204 ms  mean 0.130 ms  (n = 6000)".
+// Two lines: "p50 0.123 ms  p90 ...  p99 ...  p99.9 ...  max ..." and the mean, the count and
+// how many took longer than 1 ms.
 void print_summary(const LatencySummary& summary);
 
 }  // namespace tarnwick::bench
