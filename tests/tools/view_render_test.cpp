@@ -98,17 +98,17 @@ TEST(ViewRender, AMovingFixShowsSpeedInKnotsAndKilometres) {
     ViewModel model = first_epoch_model();
     feed(model, sample::second_rmc, start + 1s);
     const auto lines = cli::view::render_screen(model.state(), {40, 80}, start + 1s);
-    EXPECT_EQ(line_of(lines, "Speed"), "Speed      3.5 kn   6.5 km/h   course 70.5°");
-    EXPECT_EQ(line_of(lines, "Fix"), "Fix        3D fix              last fix 0 s ago");
+    EXPECT_EQ(line_of(lines, "Speed"), "Speed      3.5 kn   6.5 km/h       course 70.5°");
+    EXPECT_EQ(line_of(lines, "Fix"), "Fix        3D fix                  last fix 0 s ago");
 }
 
 TEST(ViewRender, WithoutAFixTheLastPositionStaysAndTheRestIsDashed) {
     ViewModel model = first_epoch_model();
     feed(model, sample::outage_epoch, start + 150s);
     const auto lines = cli::view::render_screen(model.state(), {40, 80}, start + 155s);
-    EXPECT_EQ(line_of(lines, "Fix"), "Fix        no fix              last fix 2 min 35 s ago");
+    EXPECT_EQ(line_of(lines, "Fix"), "Fix        no fix                  last fix 2 min 35 s ago");
     EXPECT_NE(line_of(lines, "Latitude").find("45°30.102' N"), std::string::npos);
-    EXPECT_EQ(line_of(lines, "Speed"), "Speed      --                  course --");
+    EXPECT_EQ(line_of(lines, "Speed"), "Speed      --                      course --");
     EXPECT_EQ(line_of(lines, "Altitude"), "Altitude   --");
     EXPECT_EQ(line_of(lines, "DOP"), "DOP        --");
     EXPECT_NE(line_of(lines, "Satellites").find("14 in view, 0 used"), std::string::npos);

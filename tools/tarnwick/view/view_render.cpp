@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::size_t label_width = 11;
 // Where the second value of a line starts, after the label.
-constexpr std::size_t value_width = 20;
+constexpr std::size_t value_width = 24;
 constexpr int shown_notifications = 4;
 // SNR that fills the whole bar; strong signals rarely pass 50 dB.
 constexpr int full_bar_snr = 50;
