@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "server/trace.h"
@@ -11,12 +12,34 @@
 namespace tarnwick::platform {
 namespace {
 
+// The password file itself rather than getpwuid: the service is linked statically, and there
+// the name-service modules getpwuid would load are not to be relied on.
+std::filesystem::path home_from_password_file() {
+    std::FILE* file = std::fopen("/etc/passwd", "re");
+    if (file == nullptr) {
+        return {};
+    }
+    std::filesystem::path found;
+    const uid_t me = getuid();
+    passwd entry{};
+    passwd* read = nullptr;
+    char text[1024];
+    while (fgetpwent_r(file, &entry, text, sizeof text, &read) == 0 && read != nullptr) {
+        if (entry.pw_uid == me && entry.pw_dir != nullptr && *entry.pw_dir != '\0') {
+            found = entry.pw_dir;
+            break;
+        }
+    }
+    std::fclose(file);
+    return found;
+}
+
 std::filesystem::path user_home() {
     if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
         return home;
     }
-    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) {
-        return entry->pw_dir;
+    if (std::filesystem::path home = home_from_password_file(); !home.empty()) {
+        return home;
     }
     return "/tmp";
 }
