@@ -39,7 +39,8 @@ std::string scan_text(const client::ScanEvent& scan) {
             }
             std::string text = "scan ended, found:";
             for (const client::ScanPortRates& found : scan.summary) {
-                text += " " + platform::to_utf8(found.port);
+                text += ' ';
+                text += platform::to_utf8(found.port);
                 for (const std::int32_t rate : found.rates) {
                     text += format(" %d", rate);
                 }

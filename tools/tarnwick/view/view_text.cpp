@@ -102,7 +102,9 @@ std::string input_text(const InputState& input) {
     }
     std::string text = input_kind_text(input.mode);
     if ((input.mode & client::input_serial) != 0 && !input.port.empty()) {
-        text += " " + platform::to_utf8(input.port) + format(" at %d baud", input.baud);
+        text += ' ';
+        text += platform::to_utf8(input.port);
+        text += format(" at %d baud", input.baud);
     }
     return text;
 }
