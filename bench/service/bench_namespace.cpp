@@ -6,6 +6,8 @@
 #include <string>
 #include <system_error>
 
+#include "platform/namespace.h"
+
 namespace tarnwick::bench {
 
 BenchNamespace::BenchNamespace() {
@@ -18,13 +20,8 @@ BenchNamespace::BenchNamespace() {
 }
 
 BenchNamespace::~BenchNamespace() {
-    std::error_code ignored;
     // The object directory may be a link to a directory on a memory file system.
-    const std::filesystem::path objects = home_ / "objects";
-    if (std::filesystem::is_symlink(objects, ignored)) {
-        std::filesystem::remove_all(std::filesystem::read_symlink(objects, ignored), ignored);
-    }
-    std::filesystem::remove_all(home_, ignored);
+    platform::remove_namespace(home_);
 }
 
 }  // namespace tarnwick::bench

@@ -9,6 +9,8 @@
 #include <string>
 #include <system_error>
 
+#include "platform/namespace.h"
+
 namespace tarnwick::fuzz {
 namespace {
 
@@ -39,10 +41,8 @@ const std::filesystem::path& enter() {
         std::abort();
     }
     entered_home = new std::filesystem::path(home);
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(*entered_home, ignored);
-    });
+    // The home and the directory its named objects live in, which may lie elsewhere.
+    std::atexit([] { tarnwick::platform::remove_namespace(*entered_home); });
     return *entered_home;
 }
 
