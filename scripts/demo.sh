@@ -139,9 +139,12 @@ cleanup() {
     fi
     if [[ -n $home ]]; then
         # Objects outlive their last holder only when a process was killed.
-        local left
-        left=$(find "$home/objects" -mindepth 1 ! -name .namespace.lock 2>/dev/null | wc -l)
+        local left objects
+        left=$(find "$home/objects/" -mindepth 1 ! -name .namespace.lock 2>/dev/null | wc -l)
         ((left == 0)) || echo "demo.sh: $left named objects were still held at the end" >&2
+        # The named objects live in a directory on a memory file system that the home links to.
+        objects=$(readlink "$home/objects" 2>/dev/null || true)
+        [[ $objects == */tarnwick-objects-* ]] && rm -rf "$objects"
         rm -rf "$home"
     fi
     exit "$status"

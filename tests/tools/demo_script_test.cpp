@@ -41,20 +41,28 @@ std::vector<std::string> processes_under(const std::filesystem::path& folder) {
 
 class DemoScript : public ::testing::Test {
   protected:
-    // The demo's temporary namespace goes into a folder of the test's own, through TMPDIR.
+    // The demo's temporary namespace goes into a folder of the test's own, through TMPDIR, and
+    // the directory of its named objects into another, through XDG_RUNTIME_DIR.
     void SetUp() override {
+        std::filesystem::create_directory(runtime_.path() / "run");
         setenv("TMPDIR", scratch_.path().c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", (runtime_.path() / "run").c_str(), 1);
         setenv("TARNWICK_BUILD_DIR", TARNWICK_BINARY_DIR, 1);
     }
-    void TearDown() override { unsetenv("TMPDIR"); }
+    void TearDown() override {
+        unsetenv("TMPDIR");
+        unsetenv("XDG_RUNTIME_DIR");
+    }
 
     void expect_nothing_left() {
         EXPECT_TRUE(processes_under(scratch_.path()).empty())
             << ::testing::PrintToString(processes_under(scratch_.path()));
         EXPECT_TRUE(std::filesystem::is_empty(scratch_.path()));
+        EXPECT_TRUE(std::filesystem::is_empty(runtime_.path() / "run"));
     }
 
     TempDir scratch_;
+    TempDir runtime_;
 };
 
 TEST_F(DemoScript, ItShowsTheSampleForItsDurationAndLeavesNothingBehind) {
