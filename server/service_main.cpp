@@ -14,21 +14,31 @@ namespace {
 
 constexpr DWORD path_size = 1024;
 
-constexpr const char* usage =
-    "Usage: tarnwickd [tstamp]\n"
-    "       tarnwickd --help | --version\n"
-    "\n"
-    "The Tarnwick position service: finds the GPS receiver on a serial port, reads its NMEA\n"
-    "stream and serves it to clients through the named channels of the namespace\n"
-    "(TARNWICK_HOME, else the user's state directory). It runs in the foreground until a client\n"
-    "sends Quit or SIGINT/SIGTERM arrives; a second start while one runs exits at once with 0.\n"
-    "\n"
-    "  tstamp     RMC messages on the data stream carry the millisecond tick of their writing\n"
-    "  --help     print this text and exit\n"
-    "  --version  print the version and exit\n"
-    "\n"
-    "Environment: TARNWICK_HOME selects the namespace; TARNWICK_DEBUG=1 traces to standard "
-    "error.\n";
+constexpr const char* usage = R"(Usage: tarnwickd [tstamp]
+       tarnwickd --help | --version
+
+The Tarnwick position service: finds the GPS receiver on a serial port, reads its NMEA
+stream and serves it to clients through the named channels of the namespace. It runs in the
+foreground until a client sends Quit (tarnwick quit) or SIGINT/SIGTERM arrives; a second start
+while one runs exits at once with 0. Once it has run in a namespace, clients start it
+themselves when it is not running.
+
+  tstamp     RMC messages on the data stream carry the millisecond tick of their writing
+  --help     print this text and exit
+  --version  print the version and exit
+
+Examples:
+  tarnwickd &                              # then: tarnwick connect; tarnwick watch
+  systemctl --user enable --now tarnwickd  # installed: run it as a user service
+  TARNWICK_DEBUG=1 tarnwickd               # every step traced on standard error
+
+Environment:
+  TARNWICK_HOME   the namespace: state, port map and named objects (default
+                  $XDG_STATE_HOME/tarnwick, else ~/.local/state/tarnwick)
+  TARNWICK_DEBUG  1: trace to standard error (the journal, under systemd)
+
+docs/running.md explains installing, the user service and access to serial devices.
+)";
 
 bool argument_is(int argc, char** argv, const char* word) {
     return argc > 1 && std::strcmp(argv[1], word) == 0;

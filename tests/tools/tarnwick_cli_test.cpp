@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -43,13 +44,21 @@ TEST_F(Cli, WithoutAServiceNoStartExitsThreeAndNamesTheFix) {
           {"watch", "--no-start", "--count", "1"}}) {
         const ToolRun run = tarnwick(command);
         EXPECT_EQ(run.exit_code, 3) << command[0];
-        EXPECT_NE(run.err.find("start it with `tarnwickd &` or drop --no-start"), std::string::npos)
+        EXPECT_NE(run.err.find("the service is not running: start it with `tarnwickd` or "
+                               "`systemctl --user start tarnwickd`"),
+                  std::string::npos)
             << run.err;
     }
+    // Nothing ever ran in this namespace, so there is no program to start.
+    const ToolRun status = tarnwick({"status"});
+    EXPECT_EQ(status.exit_code, 3);
+    EXPECT_NE(status.err.find("could not be started: start it with `tarnwickd`"), std::string::npos)
+        << status.err;
     // quit never starts the service.
     const ToolRun quit = tarnwick({"quit"});
     EXPECT_EQ(quit.exit_code, 3);
-    EXPECT_NE(quit.err.find("not running"), std::string::npos) << quit.err;
+    EXPECT_NE(quit.err.find("not running: there is nothing to quit"), std::string::npos)
+        << quit.err;
 }
 
 TEST_F(Cli, StatusShowsTheStateTogether) {
@@ -84,11 +93,21 @@ TEST_F(Cli, RequestsAndTheirFailures) {
     EXPECT_EQ(ports.exit_code, 0);
     EXPECT_EQ(nlohmann::json::parse(ports.out)["ports"], nlohmann::json::array({"COM1:", "COM2:"}));
 
-    // The stand-in refuses every port with "access denied".
+    // The stand-in refuses every port with "access denied". Standard output is a file here, so
+    // what the command waits for goes to standard error, and the result alone to its output.
     const ToolRun connect = tarnwick({"connect-port", "COM1:", "4800"});
     EXPECT_EQ(connect.exit_code, 1);
-    EXPECT_NE(connect.err.find("waiting up to 5 s"), std::string::npos) << connect.err;
-    EXPECT_NE(connect.err.find("dialout"), std::string::npos) << connect.err;
+    EXPECT_NE(connect.err.find("connecting to COM1: at 4800 baud: waiting for a first NMEA "
+                               "sentence (up to 8 s)"),
+              std::string::npos)
+        << connect.err;
+    EXPECT_NE(connect.err.find("add yourself to the dialout group"), std::string::npos)
+        << connect.err;
+    EXPECT_TRUE(connect.out.empty()) << connect.out;
+    const ToolRun quiet = tarnwick({"connect-port", "COM1:", "4800", "--quiet", "--json"});
+    EXPECT_EQ(quiet.exit_code, 1);
+    EXPECT_EQ(nlohmann::json::parse(quiet.out)["system_error"], 5);
+    EXPECT_EQ(quiet.err.find("waiting"), std::string::npos) << quiet.err;
 
     const ToolRun fix = tarnwick({"fix"});
     EXPECT_EQ(fix.exit_code, 1);
@@ -207,15 +226,58 @@ TEST_F(Cli, TwoWatchersEachSeeEveryMessage) {
     }
 }
 
-TEST_F(Cli, HelpListsTheSubcommandsWithExamples) {
+// The line of the listing that names `name`, or "" when there is none.
+std::string listing_line(const std::string& help, const std::string& name) {
+    for (const std::string& line : lines_of(help)) {
+        if (line.starts_with("  " + name + " ")) {
+            return line;
+        }
+    }
+    return {};
+}
+
+TEST_F(Cli, HelpListsTheSubcommandsOneLineEachAndEachHasAnExample) {
     const ToolRun help = tarnwick({"--help"});
     EXPECT_EQ(help.exit_code, 0);
+    EXPECT_NE(help.out.find("Usage: tarnwick [OPTIONS] SUBCOMMAND"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("Start here:"), std::string::npos) << help.out;
     for (const char* name :
          {"status", "ports", "connect", "connect-port", "disconnect", "open-file", "open-memory",
           "record", "fix", "restart", "receiver", "watch", "raw", "quit", "decode"}) {
-        EXPECT_NE(help.out.find(name), std::string::npos) << name;
+        // The name, then its description on the same line.
+        const std::string line = listing_line(help.out, name);
+        const std::size_t after_name = 2 + std::string(name).size();
+        EXPECT_NE(line.find_first_not_of(' ', std::min(after_name, line.size())), std::string::npos)
+            << name << "\n"
+            << help.out;
         const ToolRun sub = tarnwick({name, "--help"});
-        EXPECT_NE(sub.out.find("Example:"), std::string::npos) << name;
+        EXPECT_EQ(sub.exit_code, 0) << name;
+        EXPECT_NE(sub.out.find("Example"), std::string::npos) << name << "\n" << sub.out;
+    }
+    for (const std::vector<std::string>& nested : {std::vector<std::string>{"record", "start"},
+                                                   {"record", "stop"},
+                                                   {"receiver", "get"},
+                                                   {"receiver", "set"}}) {
+        const ToolRun sub = tarnwick({nested[0], nested[1], "--help"});
+        EXPECT_NE(sub.out.find("Example"), std::string::npos) << nested[0] << " " << nested[1];
+    }
+}
+
+TEST_F(Cli, TheServiceAndTheSimulatorTeachToo) {
+    const ToolRun service = run_tool(built_program("server/tarnwickd"), {"--help"});
+    EXPECT_EQ(service.exit_code, 0);
+    for (const char* expected :
+         {"systemctl --user", "TARNWICK_HOME", "TARNWICK_DEBUG", "Example"}) {
+        EXPECT_NE(service.out.find(expected), std::string::npos) << expected << "\n" << service.out;
+    }
+    const std::filesystem::path sim = built_program("tools/tarnwick-sim/tarnwick-sim");
+    const ToolRun overview = run_tool(sim, {"--help"});
+    EXPECT_EQ(overview.exit_code, 0);
+    for (const char* mode : {"serial", "memory", "file"}) {
+        EXPECT_FALSE(listing_line(overview.out, mode).empty()) << mode << "\n" << overview.out;
+        const ToolRun sub = run_tool(sim, {mode, "--help"});
+        EXPECT_EQ(sub.exit_code, 0) << mode;
+        EXPECT_NE(sub.out.find("Example"), std::string::npos) << mode << "\n" << sub.out;
     }
 }
 

@@ -92,15 +92,24 @@ TEST_F(TarnwickWithService, ConnectFollowsTheScanLiveAndEndsWithTheTable) {
     ServiceProcess service;
     ASSERT_TRUE(service.wait_ready());
 
-    // Nothing remembered: the service scans, and the command shows each probe as it happens.
+    // Nothing remembered: the service scans, and the command shows each probe as it happens on
+    // standard error (its output is not a terminal), then the table on standard output.
     const ToolRun connect = tarnwick({"connect", "--parallel", "--no-start"});
     EXPECT_EQ(connect.exit_code, 0) << connect.err;
     for (const char* expected :
-         {"scanning every port at once", "probing COM2:", "COM2: at 4800 baud: no answer",
-          "COM2: at 9600 baud: a receiver answered", "COM2:    9600",
+         {"scanning every port at once", "probing COM2:",
+          "COM2: at 4800 baud: no answer (no NMEA "
+          "sentence within 5 s)",
+          "COM2: at 9600 baud: a receiver answered", "done with COM2: a receiver at 9600 baud"}) {
+        EXPECT_NE(connect.err.find(expected), std::string::npos) << expected << "\n" << connect.err;
+    }
+    for (const char* expected :
+         {"port     rates tried                    result\n",
+          "COM2:    4800 9600 19200 38400 57600    a receiver at 9600 baud\n",
           "connect with: tarnwick connect-port COM2: 9600"}) {
         EXPECT_NE(connect.out.find(expected), std::string::npos) << expected << "\n" << connect.out;
     }
+    EXPECT_EQ(connect.out.find("probing"), std::string::npos) << connect.out;
     EXPECT_EQ(tarnwick({"connect-port", "COM2:", "9600"}).exit_code, 0);
     // Now remembered: connect takes it at once.
     const ToolRun again = tarnwick({"connect", "--json"});

@@ -36,7 +36,14 @@ int write_sample_file(const FileOptions& options) {
 void add_file_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<FileOptions>();
     CLI::App* command = app.add_subcommand(
-        "file", "Write a simulated drive as an NMEA file (1 Hz: RMC, GGA, GSA, GSV, VTG, GLL)");
+        "file", "Write a simulated drive as an NMEA file (RMC, GGA, GSA, GSV, VTG, GLL at 1 Hz)");
+    command->footer(R"(
+The same options write the same file, byte for byte.
+
+Examples:
+  tarnwick-sim file data/sample-track.nmea     # the bundled sample, made again
+  tarnwick-sim file short.nmea --duration 60 --outage-length 0
+  tarnwick-sim file drive.nmea --seed 7 && tarnwick open-file drive.nmea --loop)");
     command->add_option("OUT", options->out, "File to write (replaced atomically)")->required();
     command->add_option("--duration", options->duration, "Seconds of driving, one epoch each")
         ->capture_default_str()

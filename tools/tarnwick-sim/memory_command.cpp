@@ -134,9 +134,7 @@ int run_memory(const MemoryOptions& options) {
 void add_memory_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<MemoryOptions>();
     CLI::App* command = app.add_subcommand(
-        "memory",
-        "A producer of NMEA in named shared memory (the objects NAME_DataReady_map, "
-        "NAME_DataGuard_mutex, NAME_DataReady_event of the namespace TARNWICK_HOME)");
+        "memory", "A producer publishing NMEA in named shared memory of the namespace");
     command->footer(memory_footer);
     command->add_option("NAME", options->name, "Base name of the objects (1 to 47 characters)")
         ->required()

@@ -14,6 +14,8 @@ namespace tarnwick::sim {
 namespace {
 
 constexpr const char* serial_footer = R"(
+The pseudo-terminal is bound to a COMn: name in the port map of the namespace (TARNWICK_HOME).
+It sends NMEA epochs at its baud rate, noise at any other, and answers receiver commands.
 The first line on standard output names the port and the device, as soon as they exist:
   COM3: /dev/pts/7
 Every command read from the line is logged on standard error, one line each:
@@ -60,10 +62,7 @@ void add_serial_command(CLI::App& app, int& exit_code) {
     auto settings_text = std::make_shared<std::string>(format_settings(options->settings));
     auto no_porzx = std::make_shared<bool>(false);
     CLI::App* command = app.add_subcommand(
-        "serial",
-        "A receiver on a pseudo-terminal, bound to a COMn: name in the port map of the namespace "
-        "(TARNWICK_HOME): NMEA epochs at its baud rate, noise at any other, receiver commands "
-        "answered");
+        "serial", "A receiver on a pseudo-terminal, found by the service through the port map");
     command->footer(serial_footer);
     command->add_option("--name", options->name, "Port name to bind (default: the first free)");
     command

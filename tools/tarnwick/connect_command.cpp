@@ -1,11 +1,13 @@
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "client/protocol_codes.h"
 #include "client/scan_event_names.h"
 #include "client/watcher.h"
 #include "tools/tarnwick/commands.h"
+#include "tools/tarnwick/progress_output.h"
+#include "tools/tarnwick/scan_report.h"
 #include "tools/tarnwick/service_command.h"
 
 namespace tarnwick::cli {
@@ -13,57 +15,119 @@ namespace {
 
 struct ConnectOptions : ServiceOptions {
     bool parallel = false;
+    bool quiet = false;
 };
 
-// A scan probes every port at five rates for up to 5 s each; a port that stays silent longer
+// Trying the remembered port opens it, reads for up to 3 s and waits up to 5 s for a sentence.
+constexpr std::chrono::seconds remembered_port_limit{8};
+// A scan probes every port at five rates for up to 8 s each; a port that stays silent longer
 // than this between two events means the service is gone.
 constexpr std::chrono::seconds scan_silence_limit{60};
+constexpr std::chrono::seconds status_refresh{1};
 
-void print_progress(const client::ScanEvent& scan) {
-    const std::string port = narrow(scan.port);
-    switch (scan.code) {
-        case client::scan_start_port_scan:
-            std::printf("probing %s\n", port.c_str());
-            break;
-        case client::scan_start_try_baud_rate:
-            std::printf("  %s at %d baud ...\n", port.c_str(), scan.value);
-            break;
-        case client::scan_end_try_baud_rate:
-            std::printf("  %s at %d baud: %s\n", port.c_str(), std::abs(scan.value),
-                        scan.value > 0 ? "a receiver answered" : "no answer");
-            break;
-        case client::scan_create_file_failed:
-            std::printf("  %s cannot be opened\n", port.c_str());
-            break;
-        default:
-            break;
+int report_connected(const ConnectOptions& options, const client::PortConnection& connection) {
+    if (options.json) {
+        std::printf("%s\n", nlohmann::ordered_json{{"connected", true},
+                                                   {"port", narrow(connection.port)},
+                                                   {"baud", connection.baud}}
+                                .dump()
+                                .c_str());
+    } else {
+        std::printf("connected to %s at %d baud (the remembered port)\n",
+                    narrow(connection.port).c_str(), connection.baud);
+    }
+    return exit_ok;
+}
+
+int report_scan(const ConnectOptions& options, const ScanReport& report,
+                const std::vector<client::ScanPortRates>& found) {
+    const std::vector<PortScanRow>& rows = report.rows();
+    if (options.json) {
+        nlohmann::ordered_json found_json = nlohmann::ordered_json::array();
+        for (const client::ScanPortRates& port : found) {
+            found_json.push_back({{"port", narrow(port.port)}, {"rates", port.rates}});
+        }
+        std::printf("%s\n", nlohmann::ordered_json{{"connected", false},
+                                                   {"found", found_json},
+                                                   {"ports", scan_table_json(rows)}}
+                                .dump()
+                                .c_str());
+    } else if (!rows.empty()) {
+        print_scan_table(stdout, rows);
     }
     std::fflush(stdout);
-}
-
-void print_table(const std::vector<client::ScanPortRates>& found) {
+    const bool some_cannot_open = std::any_of(
+        rows.begin(), rows.end(), [](const PortScanRow& row) { return row.cannot_open; });
+    if (some_cannot_open) {
+        std::fprintf(stderr,
+                     "a port that cannot be opened is in use, or you may not open it: add "
+                     "yourself to the dialout group (sudo usermod -aG dialout $USER) and log in "
+                     "again\n");
+    }
+    if (rows.empty()) {
+        return fail("connect",
+                    "the service sees no serial port: plug in the receiver, then check with "
+                    "`tarnwick ports` (docs/running.md explains the port map)",
+                    exit_request_failed);
+    }
     if (found.empty()) {
-        std::printf("no receiver found on any port\n");
-        return;
+        return fail("connect",
+                    "no receiver answered on any port: check that it is plugged in and powered, "
+                    "then run tarnwick connect again",
+                    exit_request_failed);
     }
-    std::printf("\n%-8s %s\n", "port", "baud rates where a receiver answered");
-    for (const client::ScanPortRates& port : found) {
-        std::string rates;
-        for (const std::int32_t rate : port.rates) {
-            rates += (rates.empty() ? "" : " ") + std::to_string(rate);
-        }
-        std::printf("%-8s %s\n", narrow(port.port).c_str(), rates.c_str());
+    if (!options.json) {
+        std::printf("\nconnect with: tarnwick connect-port %s %d\n", narrow(found[0].port).c_str(),
+                    found[0].rates.front());
     }
-    std::printf("\nconnect with: tarnwick connect-port %s %d\n", narrow(found[0].port).c_str(),
-                found[0].rates.front());
+    return exit_ok;
 }
 
-nlohmann::ordered_json table_json(const std::vector<client::ScanPortRates>& found) {
-    nlohmann::ordered_json ports = nlohmann::ordered_json::array();
-    for (const client::ScanPortRates& port : found) {
-        ports.push_back({{"port", narrow(port.port)}, {"rates", port.rates}});
+// Follows the scan the service started until its EndScan, showing each step as it comes.
+int follow_scan(const ConnectOptions& options, client::Watcher& watcher, ProgressOutput& progress) {
+    using clock = std::chrono::steady_clock;
+    const auto started = clock::now();
+    auto last_event = started;
+    ScanReport report;
+    for (;;) {
+        client::StreamMessage message;
+        std::uint64_t lost = 0;
+        const auto error =
+            watcher.next(progress.live() ? status_refresh : scan_silence_limit, message, lost);
+        if (lost > 0) {
+            progress.line("(" + std::to_string(lost) +
+                          " messages were missed; the table relies on the service's summary)");
+        }
+        if (error == client::ClientError::timed_out) {
+            if (clock::now() - last_event >= scan_silence_limit) {
+                progress.clear_status();
+                return fail("connect",
+                            "the scan has said nothing for 60 s: is the service still running? "
+                            "(tarnwick status --no-start)",
+                            exit_no_service);
+            }
+            // Otherwise only the status line's clock moves.
+        } else if (error != client::ClientError::none) {
+            progress.clear_status();
+            return report_error("connect", error);
+        } else if (message.id == client::scan_event_id) {
+            last_event = clock::now();
+            if (message.scan.code == client::scan_end) {
+                progress.clear_status();
+                report.finish(message.scan.summary);
+                return report_scan(options, report, message.scan.summary);
+            }
+            const ScanProgressLine line = report.add(message.scan);
+            if (!line.text.empty() && !(line.transient && progress.live())) {
+                progress.line(line.text);
+            }
+        }
+        const std::string probing = report.probing_now();
+        const auto seconds =
+            std::chrono::duration_cast<std::chrono::seconds>(clock::now() - started).count();
+        progress.status("scanning" + (probing.empty() ? "" : ": " + probing) + " (" +
+                        std::to_string(seconds) + " s)");
     }
-    return ports;
 }
 
 int run_connect(const ConnectOptions& options) {
@@ -77,55 +141,21 @@ int run_connect(const ConnectOptions& options) {
         error != client::ClientError::none) {
         return report_error("connect", error);
     }
+    ProgressOutput progress(options.quiet, options.json);
     client::PortConnection connection;
-    if (const auto error = client->connect(options.parallel, connection);
+    if (const auto error =
+            wait_for_answer(progress, "trying the remembered port", remembered_port_limit,
+                            [&] { return client->connect(options.parallel, connection); });
         error != client::ClientError::none) {
         return report_error("connect", error);
     }
     if (connection.connected) {
-        if (options.json) {
-            std::printf("%s\n", nlohmann::ordered_json{{"connected", true},
-                                                       {"port", narrow(connection.port)},
-                                                       {"baud", connection.baud}}
-                                    .dump()
-                                    .c_str());
-        } else {
-            std::printf("connected to %s at %d baud (the remembered port)\n",
-                        narrow(connection.port).c_str(), connection.baud);
-        }
-        return exit_ok;
+        return report_connected(options, connection);
     }
-    if (!options.json) {
-        std::printf("the remembered port does not answer: scanning every port %s\n",
-                    options.parallel ? "at once" : "one after another");
-        std::fflush(stdout);
-    }
-    for (;;) {
-        client::StreamMessage message;
-        std::uint64_t lost = 0;
-        const auto error = watcher->next(scan_silence_limit, message, lost);
-        if (error != client::ClientError::none) {
-            return report_error("connect", error);
-        }
-        if (message.id != client::scan_event_id) {
-            continue;
-        }
-        if (message.scan.code != client::scan_end) {
-            if (!options.json) {
-                print_progress(message.scan);
-            }
-            continue;
-        }
-        if (options.json) {
-            std::printf("%s\n", nlohmann::ordered_json{{"connected", false},
-                                                       {"found", table_json(message.scan.summary)}}
-                                    .dump()
-                                    .c_str());
-        } else {
-            print_table(message.scan.summary);
-        }
-        return message.scan.summary.empty() ? exit_request_failed : exit_ok;
-    }
+    progress.line(std::string("no remembered port answered: scanning every port ") +
+                  (options.parallel ? "at once" : "one after another") +
+                  " at 4800 to 57600 baud (up to 40 s a port)");
+    return follow_scan(options, *watcher, progress);
 }
 
 }  // namespace
@@ -133,10 +163,15 @@ int run_connect(const ConnectOptions& options) {
 void add_connect_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<ConnectOptions>();
     CLI::App* command = add_service_command(
-        app, "connect",
-        "Connect to the remembered port, or scan every port and rate and show what answers",
-        "tarnwick connect --parallel", *options, true);
+        app, "connect", "Find the receiver: the remembered port, else a scan of every port",
+        "tarnwick connect              # ports one after another, each step shown as it comes\n"
+        "  tarnwick connect --parallel   # every port at once: as long as the slowest port\n"
+        "  tarnwick connect --json > scan.json   # the progress goes to stderr\n"
+        "A scan only finds the receiver; connect to it with what it found:\n"
+        "  tarnwick connect-port COM1: 4800",
+        *options, true);
     command->add_flag("--parallel", options->parallel, "probe all ports at once");
+    command->add_flag("-q,--quiet", options->quiet, "no progress, only the result");
     command->callback([options, &exit_code] { exit_code = run_connect(*options); });
 }
 

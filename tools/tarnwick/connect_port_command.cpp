@@ -4,6 +4,7 @@
 #include "platform/win32.h"
 #include "tools/tarnwick/commands.h"
 #include "tools/tarnwick/message_format.h"
+#include "tools/tarnwick/progress_output.h"
 #include "tools/tarnwick/service_command.h"
 
 namespace tarnwick::cli {
@@ -12,23 +13,31 @@ namespace {
 struct ConnectPortOptions : ServiceOptions {
     std::string port;
     int baud = 0;
+    bool quiet = false;
 };
 
-std::string failure_hint(std::uint32_t system_error) {
+// Trying a port opens it, reads for up to 3 s and waits up to 5 s for a sentence.
+constexpr std::chrono::seconds connect_limit{8};
+
+std::string failure_hint(const ConnectPortOptions& options, std::uint32_t system_error) {
     switch (system_error) {
         case ERROR_ACCESS_DENIED:
-            return "permission denied on the device: add yourself to the dialout group "
+            return "you may not open the port's device: add yourself to the dialout group "
                    "(sudo usermod -aG dialout $USER) and log in again";
         case ERROR_SHARING_VIOLATION:
-            return "the port is busy: another program has it open";
+            return "the port is busy: another program has it open; close that program first";
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
-            return "no such port (see tarnwick ports)";
+            return "no such port: `tarnwick ports` lists the ports the service sees";
+        // A probe that opened the port but decoded nothing sets no error of its own.
+        case ERROR_SUCCESS:
         case ERROR_TIMEOUT:
         case ERROR_NOT_READY:
-            return "no NMEA sentence came within 5 s at that rate (try tarnwick connect to scan)";
+            return "no NMEA sentence came within 5 s at " + std::to_string(options.baud) +
+                   " baud: try another rate, or let `tarnwick connect` scan every port and rate";
         default:
-            return "system error " + std::to_string(system_error);
+            return "the port could not be set up (system error " + std::to_string(system_error) +
+                   "; TARNWICK_DEBUG=1 on the service traces why)";
     }
 }
 
@@ -37,17 +46,20 @@ int run_connect_port(const ConnectPortOptions& options) {
     if (const int failed = open_client("connect-port", options, client)) {
         return failed;
     }
-    if (!options.json) {
-        std::fprintf(stderr, "connecting to %s at %d baud: waiting up to 5 s for a sentence\n",
-                     options.port.empty() ? "the remembered port" : options.port.c_str(),
-                     options.baud);
-    }
+    ProgressOutput progress(options.quiet, options.json);
+    const std::string target = options.port.empty()
+                                   ? std::string("the remembered port")
+                                   : options.port + " at " + std::to_string(options.baud) + " baud";
     std::vector<client::Answer> answers;
-    const auto error = client->send(client::RequestBatch()
-                                        .connect_port(wide(options.port), options.baud)
-                                        .get_connection()
-                                        .get_input_mode(),
-                                    answers);
+    const auto error =
+        wait_for_answer(progress, "connecting to " + target + ": waiting for a first NMEA sentence",
+                        connect_limit, [&] {
+                            return client->send(client::RequestBatch()
+                                                    .connect_port(wide(options.port), options.baud)
+                                                    .get_connection()
+                                                    .get_input_mode(),
+                                                answers);
+                        });
     if (error != client::ClientError::none) {
         return report_error("connect-port", error);
     }
@@ -66,7 +78,8 @@ int run_connect_port(const ConnectPortOptions& options) {
         std::printf("%s\n", out.dump().c_str());
     }
     if (result.result != 1) {
-        return fail("connect-port", failure_hint(result.system_error), exit_request_failed);
+        return fail("connect-port", failure_hint(options, result.system_error),
+                    exit_request_failed);
     }
     if (!options.json) {
         // The service keeps an open input as it is, whatever port was asked for.
@@ -87,10 +100,13 @@ void add_connect_port_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<ConnectPortOptions>();
     CLI::App* command = add_service_command(
         app, "connect-port", "Connect to one port at one baud rate and remember it",
-        "tarnwick connect-port COM1: 4800   (an empty NAME \"\" means the remembered port)",
+        "tarnwick connect-port COM1: 4800\n"
+        "  tarnwick connect-port \"\" 0        # the remembered port and rate\n"
+        "`tarnwick ports` lists the ports; `tarnwick connect` finds the rate.",
         *options, true);
     command->add_option("NAME", options->port, "port name, e.g. COM1:")->required();
     command->add_option("BAUD", options->baud, "baud rate, e.g. 4800")->required();
+    command->add_flag("-q,--quiet", options->quiet, "no progress, only the result");
     command->callback([options, &exit_code] { exit_code = run_connect_port(*options); });
 }
 

@@ -24,7 +24,7 @@ void add_disconnect_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<ServiceOptions>();
     CLI::App* command =
         add_service_command(app, "disconnect", "Close the current input and stop reconnecting",
-                            "tarnwick disconnect", *options, false);
+                            "tarnwick disconnect; tarnwick open-file drive.nmea", *options, false);
     command->callback([options, &exit_code] { exit_code = run_disconnect(*options); });
 }
 

@@ -26,7 +26,10 @@ int run_fix(const ServiceOptions& options) {
         std::printf("%s\n", fix_text(*fix).c_str());
     }
     if (!fix) {
-        return fail("fix", "no valid fix stored yet", exit_request_failed);
+        return fail("fix",
+                    "no valid fix stored yet: the receiver needs an open sky for a while "
+                    "(`tarnwick status` shows the input)",
+                    exit_request_failed);
     }
     return exit_ok;
 }
@@ -35,8 +38,9 @@ int run_fix(const ServiceOptions& options) {
 
 void add_fix_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<ServiceOptions>();
-    CLI::App* command = add_service_command(app, "fix", "Show the last valid fix (RMC)",
-                                            "tarnwick fix --json", *options, true);
+    CLI::App* command = add_service_command(
+        app, "fix", "Show the last valid fix (RMC)",
+        "tarnwick fix\n  tarnwick fix --json   # the whole RMC record", *options, true);
     command->callback([options, &exit_code] { exit_code = run_fix(*options); });
 }
 

@@ -16,7 +16,9 @@ struct OpenFileOptions : ServiceOptions {
 
 int run_open_file(const OpenFileOptions& options) {
     if (!std::ifstream(options.file, std::ios::binary)) {
-        return fail("open-file", "cannot read " + options.file, exit_usage);
+        return fail("open-file",
+                    "cannot read " + options.file + ": check the path and its permissions",
+                    exit_usage);
     }
     std::unique_ptr<client::Client> client;
     if (const int failed = open_client("open-file", options, client)) {
@@ -34,9 +36,11 @@ int run_open_file(const OpenFileOptions& options) {
             nlohmann::ordered_json{{"opened", opened}, {"file", narrow(path)}}.dump().c_str());
     }
     if (!opened) {
+        const std::string busy = input_already_open(*client);
         return fail("open-file",
-                    "the service did not open " + narrow(path) +
-                        " (an input may already be open: tarnwick disconnect first)",
+                    !busy.empty() ? busy
+                                  : "the service could not open " + narrow(path) +
+                                        " (an empty file cannot be replayed)",
                     exit_request_failed);
     }
     if (!options.json) {
@@ -51,7 +55,10 @@ void add_open_file_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<OpenFileOptions>();
     CLI::App* command = add_service_command(
         app, "open-file", "Replay a recorded NMEA file as the input",
-        "tarnwick open-file data/sample-track.nmea --loop --speed 2", *options, true);
+        "tarnwick open-file data/sample-track.nmea --loop --speed 2\n"
+        "  tarnwick record start drive.nmea; sleep 60; tarnwick record stop; tarnwick disconnect\n"
+        "  tarnwick open-file drive.nmea     # the recording, replayed as it came",
+        *options, true);
     command->add_option("FILE", options->file, "the NMEA file")->required();
     command->add_flag("--loop", options->loop, "start again at the end of the file");
     command->add_option("--speed", options->speed, "replay pace (1 = as recorded)")

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tools/tarnwick/commands.h"
+#include "tools/tarnwick/progress_output.h"
 #include "tools/tarnwick/service_command.h"
 
 namespace tarnwick::cli {
@@ -10,23 +11,24 @@ namespace {
 
 struct OpenMemoryOptions : ServiceOptions {
     std::string name;
+    bool quiet = false;
 };
 
 // The service waits up to 60 s for the producer's first data; the answer comes after that.
-constexpr double producer_wait_seconds = 60;
+constexpr std::chrono::seconds producer_limit{60};
 
 int run_open_memory(OpenMemoryOptions options) {
-    options.timeout_seconds = std::max(options.timeout_seconds, producer_wait_seconds + 15);
+    options.timeout_seconds =
+        std::max(options.timeout_seconds, static_cast<double>(producer_limit.count() + 15));
     std::unique_ptr<client::Client> client;
     if (const int failed = open_client("open-memory", options, client)) {
         return failed;
     }
-    if (!options.json) {
-        std::fprintf(stderr, "waiting up to 60 s for the producer \"%s\" to publish NMEA\n",
-                     options.name.c_str());
-    }
+    ProgressOutput progress(options.quiet, options.json);
     bool opened = false;
-    if (const auto error = client->open_memory(wide(options.name), opened);
+    if (const auto error = wait_for_answer(
+            progress, "waiting for the producer \"" + options.name + "\" to publish NMEA",
+            producer_limit, [&] { return client->open_memory(wide(options.name), opened); });
         error != client::ClientError::none) {
         return report_error("open-memory", error);
     }
@@ -36,9 +38,13 @@ int run_open_memory(OpenMemoryOptions options) {
             nlohmann::ordered_json{{"opened", opened}, {"name", options.name}}.dump().c_str());
     }
     if (!opened) {
+        const std::string busy = input_already_open(*client);
         return fail("open-memory",
-                    "the producer \"" + options.name +
-                        "\" did not publish in time, or an input is already open",
+                    !busy.empty() ? busy
+                                  : "the producer \"" + options.name +
+                                        "\" published nothing within 60 s: is it running? "
+                                        "(`tarnwick-sim memory " +
+                                        options.name + "` is one)",
                     exit_request_failed);
     }
     if (!options.json) {
@@ -53,9 +59,12 @@ void add_open_memory_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<OpenMemoryOptions>();
     CLI::App* command = add_service_command(
         app, "open-memory", "Take NMEA from another process's shared memory",
-        "tarnwick open-memory SIMNMEA   (with tarnwick-sim memory SIMNMEA running)", *options,
-        true);
+        "tarnwick open-memory SIMNMEA   # with `tarnwick-sim memory SIMNMEA` running\n"
+        "The producer publishes NAME_DataReady_map, NAME_DataGuard_mutex and "
+        "NAME_DataReady_event.",
+        *options, true);
     command->add_option("NAME", options->name, "the producer's shared-memory name")->required();
+    command->add_flag("-q,--quiet", options->quiet, "no progress, only the result");
     command->callback([options, &exit_code] { exit_code = run_open_memory(*options); });
 }
 

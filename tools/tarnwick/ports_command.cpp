@@ -27,8 +27,8 @@ int run_ports(const ServiceOptions& options) {
     }
     if (ports.empty()) {
         std::fprintf(stderr,
-                     "no serial ports (bind one with tarnwick-sim serial, or plug in a "
-                     "receiver)\n");
+                     "no serial ports: plug in the receiver, or run a simulated one with "
+                     "`tarnwick-sim serial`\n");
     }
     for (const std::wstring& port : ports) {
         std::printf("%s\n", narrow(port).c_str());
@@ -41,7 +41,10 @@ int run_ports(const ServiceOptions& options) {
 void add_ports_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<ServiceOptions>();
     CLI::App* command = add_service_command(app, "ports", "List the serial ports the service sees",
-                                            "tarnwick ports", *options, true);
+                                            "tarnwick ports\n"
+                                            "Names map to devices in ports.map of the state "
+                                            "directory (docs/running.md).",
+                                            *options, true);
     command->callback([options, &exit_code] { exit_code = run_ports(*options); });
 }
 

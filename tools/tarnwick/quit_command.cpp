@@ -35,10 +35,11 @@ int run_quit(const ServiceOptions& options) {
 
 void add_quit_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<ServiceOptions>();
-    CLI::App* command = add_service_command(app, "quit",
-                                            "Stop the service (never starts it; exit 3 when it "
-                                            "is not running)",
-                                            "tarnwick quit", *options, false);
+    CLI::App* command =
+        add_service_command(app, "quit", "Stop the service (exit 3 when it is not running)",
+                            "tarnwick quit\n"
+                            "  systemctl --user stop tarnwickd   # when systemd runs it",
+                            *options, false);
     command->callback([options, &exit_code] { exit_code = run_quit(*options); });
 }
 

@@ -75,7 +75,9 @@ void add_raw_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<RawOptions>();
     CLI::App* command = add_service_command(
         app, "raw", "Send request bytes to \"in\" and print the answer bytes in hex",
-        "tarnwick raw f7030000   (GetTimeStampMode: prints f703000000000000)", *options, false);
+        "tarnwick raw f7030000   # GetTimeStampMode: prints f703000000000000\n"
+        "docs/protocol.md describes every request and answer.",
+        *options, false);
     command->add_option("HEX", options->hex, "the request bytes, little-endian")->required();
     command->callback([options, &exit_code] { exit_code = run_raw(*options); });
 }

@@ -19,8 +19,11 @@ int print_value(const std::string& command, const ServiceOptions& options, std::
     }
     // 0 is what the service answers when there is no serial receiver or it did not reply.
     if (value == 0) {
-        return fail(command, "no answer from a receiver (is a serial input open?)",
-                    exit_request_failed);
+        return fail(
+            command,
+            "no answer from a receiver: only a receiver on a serial input answers, within 30 s "
+            "(`tarnwick status` shows the input)",
+            exit_request_failed);
     }
     return exit_ok;
 }

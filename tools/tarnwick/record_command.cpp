@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "client/protocol_codes.h"
 #include "tools/tarnwick/commands.h"
 #include "tools/tarnwick/service_command.h"
 
@@ -9,6 +10,21 @@ namespace {
 struct RecordOptions : ServiceOptions {
     std::string file;
 };
+
+// The service answers only 0; the input mode tells the likely reason.
+std::string refusal_reason(client::Client& client, const std::wstring& path) {
+    std::int32_t mode = 0;
+    if (client.get_input_mode(mode) == client::ClientError::none) {
+        if (mode == 0) {
+            return "no input is open: connect first (tarnwick connect, connect-port, open-file "
+                   "or open-memory)";
+        }
+        if ((mode & client::input_recording) != 0) {
+            return "a recording is already running: stop it with `tarnwick record stop` first";
+        }
+    }
+    return narrow(path) + " cannot be written: check its folder and permissions";
+}
 
 int run_record_start(const RecordOptions& options) {
     std::unique_ptr<client::Client> client;
@@ -21,10 +37,7 @@ int run_record_start(const RecordOptions& options) {
         return report_error("record start", error);
     }
     if (!started) {
-        return fail(
-            "record start",
-            "recording did not start: no input is open, or " + narrow(path) + " cannot be written",
-            exit_request_failed);
+        return fail("record start", refusal_reason(*client, path), exit_request_failed);
     }
     std::printf("recording the incoming NMEA into %s\n", narrow(path).c_str());
     return exit_ok;

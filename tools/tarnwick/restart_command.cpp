@@ -30,8 +30,11 @@ int run_restart(const RestartOptions& options) {
 
 void add_restart_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<RestartOptions>();
-    CLI::App* command = add_service_command(app, "restart", "Restart the receiver cold or warm",
-                                            "tarnwick restart --warm", *options, false);
+    CLI::App* command =
+        add_service_command(app, "restart", "Restart the receiver cold or warm",
+                            "tarnwick restart --warm\n"
+                            "  tarnwick restart --cold   # then minutes to a new fix",
+                            *options, false);
     CLI::Option* cold = command->add_flag("--cold", options->cold, "forget everything (slow fix)");
     CLI::Option* warm = command->add_flag("--warm", options->warm, "keep the almanac");
     cold->excludes(warm);

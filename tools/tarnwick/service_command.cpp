@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/wide_string.h"
+#include "tools/tarnwick/message_format.h"
 
 namespace tarnwick::cli {
 
@@ -11,7 +12,8 @@ CLI::App* add_service_command(CLI::App& app, const std::string& name,
                               const std::string& description, const std::string& example,
                               ServiceOptions& options, bool prints_data) {
     CLI::App* command = app.add_subcommand(name, description);
-    command->footer("Example:\n  " + example);
+    const bool several = example.find('\n') != std::string::npos;
+    command->footer((several ? "Examples:\n  " : "Example:\n  ") + example);
     command->add_flag("--no-start", options.no_start,
                       "fail (exit 3) instead of starting the service when it is not running");
     command
@@ -37,23 +39,24 @@ int report_error(const std::string& command, client::ClientError error) {
             return exit_ok;
         case ClientError::service_not_running:
             return fail(command,
-                        "the service is not running: start it with `tarnwickd &` or drop "
-                        "--no-start",
+                        "the service is not running: start it with `tarnwickd` or `systemctl "
+                        "--user start tarnwickd` (without --no-start, tarnwick starts it itself)",
                         exit_no_service);
         case ClientError::start_failed:
             return fail(command,
-                        "the service could not be started (is tarnwickd installed and was it "
-                        "run once in this namespace?): start it with `tarnwickd &`",
+                        "the service is not running and could not be started: start it with "
+                        "`tarnwickd` or `systemctl --user start tarnwickd` (tarnwick can start it "
+                        "only once it has run in this namespace; TARNWICK_DEBUG=1 shows why)",
                         exit_no_service);
         case ClientError::timed_out:
             return fail(command,
-                        "the service did not answer in time (try a longer --timeout, or "
-                        "restart it: tarnwick quit; tarnwickd &)",
+                        "the service did not answer in time: try a longer --timeout, or restart "
+                        "it with `tarnwick quit` and then `tarnwickd`",
                         exit_no_service);
         case ClientError::channel_failed:
             return fail(command,
-                        "cannot open the service's channels (check TARNWICK_HOME and its "
-                        "permissions)",
+                        "cannot open the service's channels: check that TARNWICK_HOME (or "
+                        "~/.local/state/tarnwick) is yours and writable",
                         exit_no_service);
         case ClientError::request_too_large:
         case ClientError::malformed_request:
@@ -70,9 +73,19 @@ int open_client(const std::string& command, const ServiceOptions& options,
         std::chrono::milliseconds(static_cast<long long>(options.timeout_seconds * 1000.0));
     const client::ClientError error = client::Client::open(client_options, client);
     if (error == client::ClientError::service_not_running && never_start) {
-        return fail(command, "the service is not running", exit_no_service);
+        return fail(command, "the service is not running: there is nothing to " + command,
+                    exit_no_service);
     }
     return report_error(command, error);
+}
+
+std::string input_already_open(client::Client& client) {
+    std::int32_t mode = 0;
+    if (client.get_input_mode(mode) != client::ClientError::none || mode == 0) {
+        return {};
+    }
+    return "an input is already open (" + input_mode_text(mode) +
+           "): close it with `tarnwick disconnect` first";
 }
 
 std::wstring absolute_path(const std::string& path) {

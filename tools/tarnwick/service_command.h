@@ -28,8 +28,8 @@ struct ServiceOptions {
     double timeout_seconds = 20;
 };
 
-// Adds a subcommand with the shared options and an example in its help. `prints_data` adds
-// --json.
+// Adds a subcommand with the shared options and an example in its help (several examples: one
+// a line, the lines after the first indented by two spaces). `prints_data` adds --json.
 CLI::App* add_service_command(CLI::App& app, const std::string& name,
                               const std::string& description, const std::string& example,
                               ServiceOptions& options, bool prints_data);
@@ -44,6 +44,11 @@ int report_error(const std::string& command, client::ClientError error);
 
 // Prints "tarnwick <command>: <message>" on standard error, returns `code`.
 int fail(const std::string& command, const std::string& message, int code);
+
+// Why the service refused to open an input or to record, when the reason is an input already
+// open: "an input is already open (serial port): close it with `tarnwick disconnect` first".
+// Empty when no input is open (or the service cannot say).
+std::string input_already_open(client::Client& client);
 
 // A path as the service must receive it: absolute, since its working directory is not ours.
 std::wstring absolute_path(const std::string& path);

@@ -56,9 +56,11 @@ int run_status(const ServiceOptions& options) {
 
 void add_status_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<ServiceOptions>();
-    CLI::App* command = add_service_command(
-        app, "status", "Show the input, the serial connection, time stamps and the last fix",
-        "tarnwick status --json", *options, true);
+    CLI::App* command =
+        add_service_command(app, "status", "Show the input, the connection and the last fix",
+                            "tarnwick status\n  tarnwick status --json --no-start   # exit 3 when "
+                            "the service is not running",
+                            *options, true);
     command->callback([options, &exit_code] { exit_code = run_status(*options); });
 }
 
