@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
-  tmux procps
+  tmux procps pkgconf
 )
 
 missing=()
