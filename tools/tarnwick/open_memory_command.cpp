@@ -42,7 +42,7 @@ int run_open_memory(OpenMemoryOptions options) {
         return fail("open-memory",
                     !busy.empty() ? busy
                                   : "the producer \"" + options.name +
-                                        "\" published nothing within 60 s: is it running? "
+                                        "\" is not running, or published no NMEA within 60 s "
                                         "(`tarnwick-sim memory " +
                                         options.name + "` is one)",
                     exit_request_failed);
