@@ -83,7 +83,7 @@ int run_watch(const WatchOptions& options) {
 void add_watch_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<WatchOptions>();
     CLI::App* command = add_service_command(
-        app, "watch", "Print the data stream: positions, satellites, scan events, notifications",
+        app, "watch", "Follow the data stream, as lines, JSON or a live view (--view)",
         "tarnwick watch --view\n  tarnwick watch --count 10 --format json", *options, false);
     CLI::Option* format =
         command
