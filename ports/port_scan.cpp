@@ -3,8 +3,8 @@
 
 #include "nmeaio/thread_support.h"
 #include "ports/port.h"
-#include "protocol/scan_event.h"
 #include "ports/scan_listener.h"
+#include "protocol/scan_event.h"
 #include "server/trace.h"
 
 HANDLE CPort::take_back_handle() {
