@@ -34,6 +34,7 @@
 namespace {
 
 using tarnwick::bench::monotonic_ns;
+using tarnwick::bench::sleep_until;
 
 // Ten minutes of the simulated drive (an outage without fix included), sent in a cycle.
 constexpr int drive_epochs = 600;
@@ -58,13 +59,6 @@ Epochs simulated_drive(int satellites_in_view) {
         drive.texts.push_back(std::move(text));
     }
     return drive;
-}
-
-void sleep_until(std::int64_t at_ns) {
-    const timespec at{static_cast<time_t>(at_ns / 1'000'000'000),
-                      static_cast<long>(at_ns % 1'000'000'000)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
-    }
 }
 
 // The receiver: epochs at a rate per second (0: back to back, as fast as the line takes them).

@@ -34,6 +34,7 @@
 namespace {
 
 using tarnwick::bench::monotonic_ns;
+using tarnwick::bench::sleep_until;
 
 // Periods are numbered in the RMC's time of day in tenths of a second, which a record
 // carries back unchanged (hours, minutes, seconds as a float).
@@ -62,13 +63,6 @@ std::string rest_of_epoch(tarnwick::sim::Scenario& scenario) {
     std::string sentences;
     tarnwick::sim::append_epoch_sentences(sentences, scenario.next_epoch());
     return sentences.substr(sentences.find('\n') + 1);
-}
-
-void sleep_until(std::int64_t at_ns) {
-    const timespec at{static_cast<time_t>(at_ns / 1'000'000'000),
-                      static_cast<long>(at_ns % 1'000'000'000)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
-    }
 }
 
 // The receiver's side: one epoch per period until told to stop or out of room for stamps.

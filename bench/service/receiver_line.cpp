@@ -14,6 +14,13 @@ std::int64_t monotonic_ns() {
     return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
 }
 
+void sleep_until(std::int64_t at_ns) {
+    const timespec at{static_cast<time_t>(at_ns / 1'000'000'000),
+                      static_cast<long>(at_ns % 1'000'000'000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+    }
+}
+
 ReceiverLine::ReceiverLine() : binding_(L"", line_.slave_path()) {}
 
 bool ReceiverLine::send(std::string_view bytes, std::int64_t& written_at_ns) {

@@ -38,4 +38,7 @@ class ReceiverLine {
 // CLOCK_MONOTONIC in nanoseconds.
 std::int64_t monotonic_ns();
 
+// Sleeps until CLOCK_MONOTONIC reaches at_ns, through interruptions.
+void sleep_until(std::int64_t at_ns);
+
 }  // namespace tarnwick::bench
