@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <thread>
 
 #include "client/client.h"
@@ -12,23 +11,13 @@
 #include "platform/wide_string.h"
 #include "tests/platform/namespace_fixture.h"
 #include "tests/server/service_process.h"
+#include "tests/support/test_support.h"
 #include "tests/tools/sim_process.h"
 
 namespace tarnwick::test {
 namespace {
 
 using client::ClientError;
-
-bool wait_for(const std::function<bool()>& condition, std::chrono::seconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
 
 void register_service_path(const std::filesystem::path& program) {
     HKEY key = nullptr;
@@ -59,7 +48,7 @@ TEST_F(ServiceEndToEnd, TheLibraryStartsTheRegisteredServiceAndQuitStopsIt) {
     EXPECT_EQ(answers[1].result, 0);
 
     ASSERT_EQ(client->quit(), ClientError::none);
-    EXPECT_TRUE(wait_for([] { return !client::service_running(); }, std::chrono::seconds(20)));
+    EXPECT_TRUE(eventually([] { return !client::service_running(); }, std::chrono::seconds(20)));
 }
 
 TEST_F(ServiceEndToEnd, TwoWatchersOfARealServiceEachSeeEveryMessage) {

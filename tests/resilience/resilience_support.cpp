@@ -1,7 +1,6 @@
 #include "tests/resilience/resilience_support.h"
 
 #include <cstdlib>
-#include <thread>
 
 namespace tarnwick::test {
 namespace {
@@ -35,17 +34,6 @@ std::chrono::seconds load_duration() {
     const char* text = std::getenv("TARNWICK_LOAD_SECONDS");
     const int seconds = text != nullptr ? std::atoi(text) : 0;
     return std::chrono::seconds(seconds > 0 ? seconds : 8);
-}
-
-bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 std::unique_ptr<SpawnedProcess> guard_holder(const std::string& kind, const std::string& name) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/support/spawned_process.h"
+#include "tests/support/test_support.h"
 
 namespace tarnwick::test {
 
@@ -19,9 +20,6 @@ int scaled(int count);
 
 // The load test's duration: TARNWICK_LOAD_SECONDS when set (the 60 s run by hand), else short.
 std::chrono::seconds load_duration();
-
-// True once `condition` holds, polled until `limit` has passed.
-bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit);
 
 // A helper program of this folder as a process; its first line of output is awaited by the
 // callers that need it.

@@ -1,5 +1,7 @@
 #pragma once
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace tarnwick::test {
@@ -27,6 +29,9 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
+
+// True once `condition` holds, polled until `limit` has passed.
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit);
 
 // Reads a whole file as bytes.
 std::string read_file(const std::filesystem::path& path);

@@ -4,12 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <nlohmann/json.hpp>
-#include <thread>
 
 #include "tests/platform/namespace_fixture.h"
 #include "tests/server/service_process.h"
+#include "tests/support/test_support.h"
 #include "tests/tools/sim_process.h"
 #include "tests/tools/tarnwick_runner.h"
 
@@ -18,17 +17,6 @@ namespace {
 
 std::size_t line_count(const std::string& text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-}
-
-bool wait_for(const std::function<bool()>& condition, std::chrono::seconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
 }
 
 using TarnwickWithService = PrivateNamespace;
@@ -67,7 +55,7 @@ TEST_F(TarnwickWithService, ANewUsersSessionThroughTheCommandLine) {
 
     // A valid fix reaches the store within a few of the simulator's epochs.
     EXPECT_TRUE(
-        wait_for([] { return tarnwick({"fix"}).exit_code == 0; }, std::chrono::seconds(20)));
+        eventually([] { return tarnwick({"fix"}).exit_code == 0; }, std::chrono::seconds(20)));
     const ToolRun fix = tarnwick({"fix", "--json"});
     EXPECT_EQ(nlohmann::json::parse(fix.out)["fix"]["status"], "A");
 
