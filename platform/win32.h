@@ -149,6 +149,24 @@ BOOL GetExitCodeThread(HANDLE thread, LPDWORD exit_code);
 DWORD GetCurrentThreadId();
 void Sleep(DWORD milliseconds);
 
+// Thread priorities. Only the calling thread's pseudo handle (GetCurrentThread) is accepted;
+// any other handle fails with ERROR_NOT_SUPPORTED. TIME_CRITICAL is the lowest real-time
+// priority (SCHED_FIFO 1) and needs CAP_SYS_NICE or an RLIMIT_RTPRIO of at least 1; the levels
+// around NORMAL are nice values (see docs/platform.md). Threads and processes a raised thread
+// creates start at NORMAL, as Windows' threads do.
+constexpr int THREAD_PRIORITY_IDLE = -15;
+constexpr int THREAD_PRIORITY_LOWEST = -2;
+constexpr int THREAD_PRIORITY_BELOW_NORMAL = -1;
+constexpr int THREAD_PRIORITY_NORMAL = 0;
+constexpr int THREAD_PRIORITY_ABOVE_NORMAL = 1;
+constexpr int THREAD_PRIORITY_HIGHEST = 2;
+constexpr int THREAD_PRIORITY_TIME_CRITICAL = 15;
+constexpr int THREAD_PRIORITY_ERROR_RETURN = 0x7FFFFFFF;
+
+HANDLE GetCurrentThread();
+BOOL SetThreadPriority(HANDLE thread, int priority);
+int GetThreadPriority(HANDLE thread);
+
 // ---- Critical sections and interlocked counters ------------------------------------------------
 // Recursive, process-local lock. The storage is opaque and large enough for the Linux mutex.
 struct CRITICAL_SECTION {
