@@ -33,9 +33,37 @@ void return_reads_on_arrival(HANDLE port) {
     }
 }
 
+// The receiver's bytes should reach clients without waiting for whatever else the machine runs:
+// a busy kernel thread or a build can otherwise hold the core a sentence is woken on for
+// milliseconds. The reader asks for the lowest real-time priority where it is allowed (it only
+// ever waits for the line or does a few microseconds of work per read, so it cannot starve the
+// machine) and returns to normal before the end of its input is handled, since that starts the
+// reconnection's threads. Without the right the reader runs as an ordinary thread.
+class ReaderPriority {
+  public:
+    ReaderPriority()
+        : raised_(SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL)) {
+        if (!raised_) {
+            trace(L"CNMEAIO::read_proc: runs at normal priority (no real-time right, code = %d)",
+                  static_cast<int>(GetLastError()));
+        }
+    }
+    ~ReaderPriority() {
+        if (raised_) {
+            SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+        }
+    }
+    ReaderPriority(const ReaderPriority&) = delete;
+    ReaderPriority& operator=(const ReaderPriority&) = delete;
+
+  private:
+    bool raised_;
+};
+
 }  // namespace
 
 DWORD CNMEAIO::read_proc() {
+    const ReaderPriority priority;
     LARGE_INTEGER frequency;
     LARGE_INTEGER last_byte_time;
     QueryPerformanceFrequency(&frequency);

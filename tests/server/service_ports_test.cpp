@@ -7,6 +7,8 @@
 
 #include "client/answer.h"
 #include "tests/server/service_fixture.h"
+#include "tests/support/scheduling.h"
+#include "tests/support/test_support.h"
 
 namespace tarnwick::test {
 namespace {
@@ -117,6 +119,20 @@ TEST_F(ServicePortsTest, VanishedPortIsLostThenReconnected) {
     EXPECT_TRUE(sentences_arrive());
     EXPECT_EQ(session().count(input_lost_id), 1);
     EXPECT_TRUE(session().stream_intact());
+}
+
+TEST_F(ServicePortsTest, OnlyTheSerialReaderRunsRaisedAndOnlyWhileItReads) {
+    const int reading = realtime_priority_allowed() ? 1 : 0;
+    auto receiver = start_receiver("COM3:", {"--vanish-after", "6"});
+    start_service();
+    EXPECT_EQ(raised_thread_count(service().pid()), 0);
+    EXPECT_EQ(session().ask(RequestBatch().connect_port(L"COM3:", 4800)).result, 1);
+    ASSERT_TRUE(sentences_arrive(1));
+    EXPECT_EQ(raised_thread_count(service().pid()), reading);
+
+    // The end of the input is handled, and the reconnection started, at normal priority.
+    ASSERT_TRUE(session().watch_until([&] { return session().count(input_lost_id) == 1; }, 30s));
+    EXPECT_TRUE(eventually([&] { return raised_thread_count(service().pid()) == 0; }, 5s));
 }
 
 TEST_F(ServicePortsTest, DisconnectEndsReconnection) {

@@ -20,6 +20,7 @@ class ServiceProcess {
     // The exit code (-signal when a signal ended it).
     int wait() { return process_.wait(); }
     void signal(int number) { process_.kill(number); }
+    pid_t pid() const { return process_.pid(); }
 
   private:
     SpawnedProcess process_;
