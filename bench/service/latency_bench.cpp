@@ -9,6 +9,11 @@
 // epoch (GGA, GSA, a GSV set, VTG, GLL), as a receiver that leads its epoch with the RMC; the
 // client stamps the same clock when Watcher::next hands over the record.
 //
+// Halfway through each period it also measures the machine alone (BareChain): the same
+// pseudo-terminal and futex wake-ups with no service in between, so that the tail the machine
+// gives (on a virtual machine, mostly virtual CPUs that take long to run again) can be told from
+// the tail the service adds.
+//
 //   service_latency_bench [--duration 600] [--rate 10]
 
 #include <time.h>
@@ -20,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/service/bare_chain.h"
 #include "bench/service/bench_namespace.h"
 #include "bench/service/latency_summary.h"
 #include "bench/service/receiver_line.h"
@@ -40,6 +46,9 @@ using tarnwick::bench::sleep_until;
 // carries back unchanged (hours, minutes, seconds as a float).
 constexpr int tenths_per_day = 864000;
 constexpr std::int64_t rest_of_epoch_delay_ns = 20'000'000;
+// The bare chain's line is written halfway through a 10 Hz period, away from the service's
+// sentences, so that neither waits for the other's threads.
+constexpr std::int64_t bare_chain_delay_ns = 50'000'000;
 constexpr auto rmc_id = static_cast<std::int32_t>(NMEAMessageId::RMC);
 
 std::string tagged_rmc(int period) {
@@ -68,8 +77,13 @@ std::string rest_of_epoch(tarnwick::sim::Scenario& scenario) {
 // The receiver's side: one epoch per period until told to stop or out of room for stamps.
 class Sender {
   public:
-    Sender(tarnwick::bench::ReceiverLine& line, double rate, std::size_t periods)
-        : line_(line), period_ns_(static_cast<std::int64_t>(1e9 / rate)), sent_at_(periods, -1) {}
+    Sender(tarnwick::bench::ReceiverLine& line, tarnwick::bench::BareChain& bare, double rate,
+           std::size_t periods)
+        : line_(line),
+          bare_(bare),
+          period_ns_(static_cast<std::int64_t>(1e9 / rate)),
+          sent_at_(periods, -1),
+          bare_sent_at_(periods, -1) {}
 
     void run() {
         tarnwick::sim::Scenario scenario{tarnwick::sim::ScenarioOptions{}};
@@ -82,6 +96,10 @@ class Sender {
             sent_.store(period + 1);
             sleep_until(next + rest_of_epoch_delay_ns);
             line_.send(rest_of_epoch(scenario));
+            if (bare_chain_delay_ns < period_ns_) {
+                sleep_until(next + bare_chain_delay_ns);
+                bare_sent_at_[period] = bare_.send(period);
+            }
             next += period_ns_;
         }
     }
@@ -90,11 +108,14 @@ class Sender {
     std::size_t sent() const { return sent_.load(); }
     // After run() returned.
     const std::vector<std::int64_t>& sent_at() const { return sent_at_; }
+    const std::vector<std::int64_t>& bare_sent_at() const { return bare_sent_at_; }
 
   private:
     tarnwick::bench::ReceiverLine& line_;
+    tarnwick::bench::BareChain& bare_;
     std::int64_t period_ns_;
     std::vector<std::int64_t> sent_at_;
+    std::vector<std::int64_t> bare_sent_at_;
     std::atomic<std::size_t> sent_{0};
     std::atomic<bool> stop_{false};
 };
@@ -121,7 +142,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         const auto periods = static_cast<std::size_t>((duration + 30) * rate);
-        Sender sender(line, rate, periods);
+        tarnwick::bench::BareChain bare(periods);
+        Sender sender(line, bare, rate, periods);
         std::thread sending([&sender] { sender.run(); });
         auto connection = tarnwick::bench::open_client();
         tarnwick::bench::connect_service(*connection, line.port_name(), 4800);
@@ -156,16 +178,14 @@ int main(int argc, char** argv) {
         const long peak_kib = service.peak_resident_kib();
         sender.stop();
         sending.join();
+        bare.stop();
 
-        std::vector<std::int64_t> latencies;
         std::size_t missing = 0;
-        for (std::size_t period = first; period < last && period < periods; ++period) {
-            if (received_at[period] < 0 || sender.sent_at()[period] < 0) {
-                ++missing;
-                continue;
-            }
-            latencies.push_back(received_at[period] - sender.sent_at()[period]);
-        }
+        const std::vector<std::int64_t> latencies =
+            tarnwick::bench::latencies_between(sender.sent_at(), received_at, first, last, missing);
+        std::size_t bare_missing = 0;
+        const std::vector<std::int64_t> bare_latencies = tarnwick::bench::latencies_between(
+            sender.bare_sent_at(), bare.received_at(), first, last, bare_missing);
         std::printf(
             "tarnwickd latency: last byte of an RMC written to the line -> decoded record "
             "in a client (Watcher)\n");
@@ -174,6 +194,11 @@ int main(int argc, char** argv) {
             "lost by the watcher\n",
             rate, duration, latencies.size(), missing, static_cast<unsigned long long>(lost_total));
         tarnwick::bench::print_summary(tarnwick::bench::summarize(latencies));
+        std::printf(
+            "the machine alone, in the same window: a line written to a pseudo-terminal -> a "
+            "thread blocked in read() -> futex -> a waiting thread (%zu lines, %zu not received)\n",
+            bare_latencies.size(), bare_missing);
+        tarnwick::bench::print_summary(tarnwick::bench::summarize(bare_latencies));
         std::printf("  tarnwickd: %.4f s CPU in the window, peak resident set (VmHWM) %ld KiB\n",
                     static_cast<double>(cpu_used) / 1e9, peak_kib);
         watcher.reset();

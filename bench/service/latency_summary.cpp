@@ -45,4 +45,21 @@ void print_summary(const LatencySummary& summary) {
                 summary.over_1ms);
 }
 
+std::vector<std::int64_t> latencies_between(const std::vector<std::int64_t>& sent_at,
+                                            const std::vector<std::int64_t>& received_at,
+                                            std::size_t first, std::size_t last,
+                                            std::size_t& missing) {
+    std::vector<std::int64_t> latencies;
+    missing = 0;
+    const std::size_t end = std::min({last, sent_at.size(), received_at.size()});
+    for (std::size_t period = first; period < end; ++period) {
+        if (sent_at[period] < 0 || received_at[period] < 0) {
+            ++missing;
+            continue;
+        }
+        latencies.push_back(received_at[period] - sent_at[period]);
+    }
+    return latencies;
+}
+
 }  // namespace tarnwick::bench

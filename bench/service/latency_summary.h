@@ -19,6 +19,13 @@ struct LatencySummary {
 
 LatencySummary summarize(std::vector<std::int64_t> nanoseconds);
 
+// received - sent for each period in [first, last) that has both stamps (-1 is none); a period
+// without both counts as missing.
+std::vector<std::int64_t> latencies_between(const std::vector<std::int64_t>& sent_at,
+                                            const std::vector<std::int64_t>& received_at,
+                                            std::size_t first, std::size_t last,
+                                            std::size_t& missing);
+
 // Two lines: "p50 0.123 ms  p90 ...  p99 ...  p99.9 ...  max ..." and the mean, the count and
 // how many took longer than 1 ms.
 void print_summary(const LatencySummary& summary);
