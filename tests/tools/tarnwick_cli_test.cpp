@@ -263,6 +263,16 @@ TEST_F(Cli, HelpListsTheSubcommandsOneLineEachAndEachHasAnExample) {
     }
 }
 
+TEST_F(Cli, EveryProgramTellsItsVersion) {
+    for (const char* program :
+         {"tools/tarnwick/tarnwick", "tools/tarnwick-sim/tarnwick-sim", "server/tarnwickd"}) {
+        const std::filesystem::path path = built_program(program);
+        const ToolRun run = run_tool(path, {"--version"});
+        EXPECT_EQ(run.exit_code, 0) << program;
+        EXPECT_EQ(run.out, path.filename().string() + " " TARNWICK_VERSION "\n") << program;
+    }
+}
+
 TEST_F(Cli, TheServiceAndTheSimulatorTeachToo) {
     const ToolRun service = run_tool(built_program("server/tarnwickd"), {"--help"});
     EXPECT_EQ(service.exit_code, 0);

@@ -31,8 +31,9 @@ int main(int argc, char** argv) {
     tarnwick::sim::add_serial_command(app, exit_code);
     tarnwick::sim::add_memory_command(app, exit_code);
     tarnwick::sim::add_file_command(app, exit_code);
-    // Set after the modes exist, so that they do not inherit it as their own.
+    // Set after the modes exist, so that they do not inherit them as their own.
     app.footer(overview);
+    app.set_version_flag("--version", "tarnwick-sim " TARNWICK_VERSION);
     auto listing = std::make_shared<CLI::Formatter>();
     listing->column_width(12);
     app.formatter(listing);

@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
             app.get_subcommand(name)->group(group.title);
         }
     }
+    app.set_version_flag("--version", "tarnwick " TARNWICK_VERSION);
     // A narrower first column than the subcommands' own help, whose options are longer.
     auto listing = std::make_shared<CLI::Formatter>();
     listing->column_width(16);
