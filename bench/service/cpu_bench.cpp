@@ -22,12 +22,12 @@
 #include <vector>
 
 #include "bench/service/bench_namespace.h"
-#include "bench/service/realtime_priority.h"
 #include "bench/service/receiver_line.h"
 #include "bench/service/service_child.h"
 #include "bench/service/service_connection.h"
 #include "client/stream_message.h"
 #include "exchange/exchange_reader.h"
+#include "platform/win32.h"
 #include "tools/tarnwick-sim/nmea_sentences.h"
 #include "tools/tarnwick-sim/scenario.h"
 
@@ -131,7 +131,7 @@ class Drain {
         : client_(client), batching_(batching) {}
 
     void run() {
-        raised_ = tarnwick::bench::raise_to_realtime();
+        raised_ = SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL) != FALSE;
         std::vector<std::uint8_t> bytes;
         while (!stop_) {
             WaitForSingleObject(client_.data_stream_event(), 100);
