@@ -59,9 +59,9 @@ bool append_mapped(HANDLE file, std::uint64_t old_size, const std::byte* bytes, 
         return false;
     }
     std::memcpy(view + slack, bytes, count);
-    UnmapViewOfFile(view);
+    const bool unmapped = UnmapViewOfFile(view) == TRUE;  // where the bytes reach the file
     CloseHandle(mapping);
-    return true;
+    return unmapped;
 }
 
 }  // namespace

@@ -20,8 +20,8 @@
 
 namespace tarnwick::platform {
 
-Mapping::Mapping(int fd, std::uint64_t size, bool writable)
-    : fd_(fd), size_(size), writable_(writable) {}
+Mapping::Mapping(int fd, std::uint64_t size, bool writable, Backing backing)
+    : fd_(fd), size_(size), writable_(writable), backing_(backing) {}
 
 Mapping::Mapping(std::unique_ptr<NamedObjectFile> file, bool writable)
     : file_(std::move(file)), fd_(file_->fd()), size_(file_->size()), writable_(writable) {}
@@ -40,6 +40,8 @@ constexpr std::uint64_t kAllocationGranularity = 65536;
 struct View {
     std::shared_ptr<Mapping> mapping;
     std::size_t length;
+    std::uint64_t offset = 0;
+    bool writes_back = false;  // a staged view whose bytes go to the file when it is unmapped
 };
 
 std::mutex& views_mutex() {
@@ -196,7 +198,59 @@ HANDLE file_mapping(HANDLE file_handle, std::uint64_t size, bool writable) {
     if (fd < 0) {
         return fail_errno(HANDLE{nullptr});
     }
-    return insert_mapping(std::make_shared<Mapping>(fd, size, writable), false);
+    return insert_mapping(std::make_shared<Mapping>(fd, size, writable, Mapping::Backing::file),
+                          false);
+}
+
+// A view of a file is staged in private memory: filled from the file when it is mapped and, when
+// writable, written back when it is unmapped. Anyone who may write the file can shorten it under
+// a view of the file itself, and the next store or load past the new end would fault (SIGBUS) in
+// code that cannot expect it; a staged view only ever touches the file through pread and pwrite,
+// whose failures are errors. Bytes past the file's end read as zero.
+void* map_staged_view(int fd, std::uint64_t offset, std::size_t length) {
+    void* base = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED) {
+        return fail_errno(LPVOID{nullptr});
+    }
+    auto* bytes = static_cast<char*>(base);
+    for (std::size_t filled = 0; filled < length;) {
+        const ssize_t got =
+            pread(fd, bytes + filled, length - filled, static_cast<off_t>(offset + filled));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            const int error = errno;
+            munmap(base, length);
+            errno = error;
+            return fail_errno(LPVOID{nullptr});
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    return base;
+}
+
+// Writes a staged view's bytes to its file; errno tells why when it could not.
+bool write_back(const View& view, const void* base) {
+    const auto* bytes = static_cast<const char*>(base);
+    for (std::size_t put = 0; put < view.length;) {
+        const ssize_t n = pwrite(view.mapping->fd(), bytes + put, view.length - put,
+                                 static_cast<off_t>(view.offset + put));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        put += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 }  // namespace
@@ -255,15 +309,27 @@ LPVOID MapViewOfFile(HANDLE mapping_handle, DWORD desired_access, DWORD offset_h
     if (wants_write && !copy_on_write && !mapping->writable()) {
         return fail(ERROR_ACCESS_DENIED, LPVOID{nullptr});
     }
-    int protection = PROT_READ | (wants_write ? PROT_WRITE : 0);
-    int flags = copy_on_write ? MAP_PRIVATE : MAP_SHARED;
-    void* base =
-        mmap(nullptr, length, protection, flags, mapping->fd(), static_cast<off_t>(offset));
-    if (base == MAP_FAILED) {
-        return fail_errno(LPVOID{nullptr});
+    void* base = nullptr;
+    if (mapping->over_file()) {
+        base = map_staged_view(mapping->fd(), offset, length);
+        if (base == nullptr) {
+            return nullptr;
+        }
+        if (!wants_write) {
+            mprotect(base, length, PROT_READ);
+        }
+    } else {
+        int protection = PROT_READ | (wants_write ? PROT_WRITE : 0);
+        int flags = copy_on_write ? MAP_PRIVATE : MAP_SHARED;
+        base = mmap(nullptr, length, protection, flags, mapping->fd(), static_cast<off_t>(offset));
+        if (base == MAP_FAILED) {
+            return fail_errno(LPVOID{nullptr});
+        }
     }
+    const bool writes_back = mapping->over_file() && wants_write && !copy_on_write;
     std::lock_guard lock(views_mutex());
-    views()[reinterpret_cast<std::uintptr_t>(base)] = View{std::move(mapping), length};
+    views()[reinterpret_cast<std::uintptr_t>(base)] =
+        View{std::move(mapping), length, offset, writes_back};
     return base;
 }
 
@@ -278,6 +344,12 @@ BOOL UnmapViewOfFile(LPCVOID base) {
         view = std::move(found->second);
         views().erase(found);
     }
+    const bool written = !view.writes_back || write_back(view, base);
+    const int error = errno;
     munmap(const_cast<void*>(base), view.length);
+    if (!written) {
+        errno = error;
+        return fail_errno(FALSE);  // the view is gone all the same, as its bytes are
+    }
     return TRUE;  // the mapping is released (if this was its last reference) outside the lock
 }

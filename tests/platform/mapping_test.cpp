@@ -180,6 +180,56 @@ TEST_F(Mappings, ALargerMappingExtendsTheFileAndAppendsAtTheTail) {
     EXPECT_EQ(stored.substr(70000), std::string(100, '!'));
 }
 
+TEST_F(Mappings, AFileShortenedUnderAWritableViewTakesTheViewsBytesBack) {
+    // Another process may shorten a file while it is mapped; the view's stores must not fault,
+    // and unmapping puts the view's bytes where they belong.
+    write_file(home() / "record.nmea", pattern(70000));
+    HANDLE file =
+        CreateFileForMappingW(wide_path("record.nmea").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, 70000 + 5000, nullptr);
+    ASSERT_NE(mapping, nullptr);
+    CloseHandle(file);
+    auto* view = static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 65536, 9464));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(std::string(view, 4464), pattern(70000).substr(65536));
+
+    ASSERT_EQ(truncate((home() / "record.nmea").c_str(), 100), 0);
+    std::memset(view + 4464, '!', 5000);
+    EXPECT_TRUE(UnmapViewOfFile(view));
+    CloseHandle(mapping);
+
+    std::string stored = read_file(home() / "record.nmea");
+    ASSERT_EQ(stored.size(), 75000u);
+    EXPECT_EQ(stored.substr(0, 100), pattern(100));
+    EXPECT_EQ(stored.substr(100, 65436), std::string(65436, '\0')) << "what the other cut";
+    EXPECT_EQ(stored.substr(65536, 4464), pattern(70000).substr(65536));
+    EXPECT_EQ(stored.substr(70000), std::string(5000, '!'));
+}
+
+TEST_F(Mappings, FileViewsShowTheFileAsItWasWhenMapped) {
+    write_file(home() / "record.nmea", pattern(8192));
+    HANDLE file =
+        CreateFileForMappingW(wide_path("record.nmea").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, 0, nullptr);
+    ASSERT_NE(mapping, nullptr);
+    CloseHandle(file);
+    auto* reading = static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    auto* copying = static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_COPY, 0, 0, 0));
+    ASSERT_NE(reading, nullptr);
+    ASSERT_NE(copying, nullptr);
+    ASSERT_EQ(truncate((home() / "record.nmea").c_str(), 0), 0);
+    EXPECT_EQ(std::string(reading, 8192), pattern(8192)) << "no fault past the new end";
+    copying[0] = '#';
+    EXPECT_TRUE(UnmapViewOfFile(reading));
+    EXPECT_TRUE(UnmapViewOfFile(copying));
+    CloseHandle(mapping);
+    EXPECT_EQ(read_file(home() / "record.nmea"), "") << "neither view writes the file";
+}
+
 TEST_F(Mappings, EmptyFileCannotBeMappedWholeAndReadOnlyCannotGrow) {
     write_file(home() / "empty.rmc", "");
     HANDLE file = CreateFileForMappingW(wide_path("empty.rmc").c_str(), GENERIC_READ,
