@@ -7,13 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <mutex>
 #include <optional>
-#include <vector>
 
+#include "platform/file_bytes.h"
 #include "platform/file_object.h"
 #include "platform/last_error.h"
 #include "platform/named_object_cache.h"
@@ -104,65 +103,14 @@ HANDLE anonymous_memory(std::uint64_t size, bool writable) {
     return insert_mapping(std::make_shared<Mapping>(fd, size, writable), false);
 }
 
-// A read-only mapping of a file holds a copy of the file's first `size` bytes, taken now. Linux,
-// unlike Windows, lets anyone who may write the file shorten it while it is mapped, and a view
-// over the file itself would then fault (SIGBUS) on the pages past the new end: a replay file
-// that its owner truncates must not bring its reader down. Bytes the file no longer has when
-// the copy is taken read as zero.
+// A read-only mapping of a file holds a copy of the file's first `size` bytes, taken now: a
+// replay file that its owner shortens must not bring its reader down.
 HANDLE file_copy(int file_fd, std::uint64_t size) {
-    int fd = memfd_create("tarnwick-file-copy", MFD_CLOEXEC);
+    const int fd = copy_to_memory_file(file_fd, size);
     if (fd < 0) {
         return fail_errno(HANDLE{nullptr});
     }
-    auto give_up = [fd] {
-        int error = errno;
-        close(fd);
-        errno = error;
-        return fail_errno(HANDLE{nullptr});
-    };
-    if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        return give_up();
-    }
-    std::vector<char> chunk(65536);
-    for (std::uint64_t copied = 0; copied < size;) {
-        const auto wanted =
-            static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - copied));
-        const ssize_t got = pread(file_fd, chunk.data(), wanted, static_cast<off_t>(copied));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return give_up();
-        }
-        if (got == 0) {
-            break;
-        }
-        for (ssize_t put = 0; put < got;) {
-            const ssize_t n = pwrite(fd, chunk.data() + put, static_cast<std::size_t>(got - put),
-                                     static_cast<off_t>(copied) + put);
-            if (n < 0 && errno != EINTR) {
-                return give_up();
-            }
-            put += n > 0 ? n : 0;
-        }
-        copied += static_cast<std::uint64_t>(got);
-    }
     return insert_mapping(std::make_shared<Mapping>(fd, size, false), false);
-}
-
-// Extends a file for a writable mapping with its blocks allocated. A plain extension leaves a
-// hole, and a view's store into a hole the file system then has no room for faults (SIGBUS):
-// a full disk must fail the mapping instead, as Windows fails it with ERROR_DISK_FULL. A failed
-// extension leaves the file at its old size; errno tells why.
-bool extend_file(int fd, std::uint64_t old_size, std::uint64_t size) {
-    const int error =
-        posix_fallocate(fd, static_cast<off_t>(old_size), static_cast<off_t>(size - old_size));
-    if (error == 0) {
-        return true;
-    }
-    static_cast<void>(ftruncate(fd, static_cast<off_t>(old_size)));
-    errno = error;
-    return false;
 }
 
 HANDLE file_mapping(HANDLE file_handle, std::uint64_t size, bool writable) {
@@ -200,57 +148,6 @@ HANDLE file_mapping(HANDLE file_handle, std::uint64_t size, bool writable) {
     }
     return insert_mapping(std::make_shared<Mapping>(fd, size, writable, Mapping::Backing::file),
                           false);
-}
-
-// A view of a file is staged in private memory: filled from the file when it is mapped and, when
-// writable, written back when it is unmapped. Anyone who may write the file can shorten it under
-// a view of the file itself, and the next store or load past the new end would fault (SIGBUS) in
-// code that cannot expect it; a staged view only ever touches the file through pread and pwrite,
-// whose failures are errors. Bytes past the file's end read as zero.
-void* map_staged_view(int fd, std::uint64_t offset, std::size_t length) {
-    void* base = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (base == MAP_FAILED) {
-        return fail_errno(LPVOID{nullptr});
-    }
-    auto* bytes = static_cast<char*>(base);
-    for (std::size_t filled = 0; filled < length;) {
-        const ssize_t got =
-            pread(fd, bytes + filled, length - filled, static_cast<off_t>(offset + filled));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            const int error = errno;
-            munmap(base, length);
-            errno = error;
-            return fail_errno(LPVOID{nullptr});
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
-    }
-    return base;
-}
-
-// Writes a staged view's bytes to its file; errno tells why when it could not.
-bool write_back(const View& view, const void* base) {
-    const auto* bytes = static_cast<const char*>(base);
-    for (std::size_t put = 0; put < view.length;) {
-        const ssize_t n = pwrite(view.mapping->fd(), bytes + put, view.length - put,
-                                 static_cast<off_t>(view.offset + put));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            if (n == 0) {
-                errno = EIO;
-            }
-            return false;
-        }
-        put += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -311,9 +208,10 @@ LPVOID MapViewOfFile(HANDLE mapping_handle, DWORD desired_access, DWORD offset_h
     }
     void* base = nullptr;
     if (mapping->over_file()) {
-        base = map_staged_view(mapping->fd(), offset, length);
+        // Staged: filled from the file now and, when writable, written back when unmapped.
+        base = map_staged_copy(mapping->fd(), offset, length);
         if (base == nullptr) {
-            return nullptr;
+            return fail_errno(LPVOID{nullptr});
         }
         if (!wants_write) {
             mprotect(base, length, PROT_READ);
@@ -344,7 +242,8 @@ BOOL UnmapViewOfFile(LPCVOID base) {
         view = std::move(found->second);
         views().erase(found);
     }
-    const bool written = !view.writes_back || write_back(view, base);
+    const bool written =
+        !view.writes_back || write_at(view.mapping->fd(), base, view.length, view.offset);
     const int error = errno;
     munmap(const_cast<void*>(base), view.length);
     if (!written) {
