@@ -58,13 +58,18 @@ bool write_at(int fd, const void* bytes, std::size_t length, std::uint64_t offse
     return true;
 }
 
-int copy_to_memory_file(int file_fd, std::uint64_t size) {
-    const int fd = memfd_create("tarnwick-file-copy", MFD_CLOEXEC);
-    if (fd < 0) {
+int create_memory_file(const char* name, std::uint64_t size) {
+    const int fd = memfd_create(name, MFD_CLOEXEC);
+    if (fd >= 0 && ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        close_keeping_errno(fd);
         return -1;
     }
-    if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        close_keeping_errno(fd);
+    return fd;
+}
+
+int copy_to_memory_file(int file_fd, std::uint64_t size) {
+    const int fd = create_memory_file("tarnwick-file-copy", size);
+    if (fd < 0) {
         return -1;
     }
     std::vector<char> chunk(65536);

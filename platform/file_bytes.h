@@ -18,6 +18,9 @@ ssize_t read_at(int fd, void* buffer, std::size_t length, std::uint64_t offset);
 // Writes all `length` bytes at `offset`; false when that could not be done.
 bool write_at(int fd, const void* bytes, std::size_t length, std::uint64_t offset);
 
+// A new memory file (close-on-exec) of `size` zero bytes, named `name` for /proc. -1 on error.
+int create_memory_file(const char* name, std::uint64_t size);
+
 // A new memory file (close-on-exec) of `size` bytes holding the file's first `size` bytes as
 // they are now; bytes the file does not have read as zero. -1 on error.
 int copy_to_memory_file(int file_fd, std::uint64_t size);

@@ -90,14 +90,8 @@ HANDLE named_memory(LPCWSTR name, NamedObjectFile::Disposition disposition, std:
 }
 
 HANDLE anonymous_memory(std::uint64_t size, bool writable) {
-    int fd = memfd_create("tarnwick-mapping", MFD_CLOEXEC);
+    const int fd = create_memory_file("tarnwick-mapping", size);
     if (fd < 0) {
-        return fail_errno(HANDLE{nullptr});
-    }
-    if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        int error = errno;
-        close(fd);
-        errno = error;
         return fail_errno(HANDLE{nullptr});
     }
     return insert_mapping(std::make_shared<Mapping>(fd, size, writable), false);
@@ -242,13 +236,11 @@ BOOL UnmapViewOfFile(LPCVOID base) {
         view = std::move(found->second);
         views().erase(found);
     }
-    const bool written =
-        !view.writes_back || write_at(view.mapping->fd(), base, view.length, view.offset);
-    const int error = errno;
+    // A failed write-back still unmaps: the view is gone all the same, as its bytes are.
+    const BOOL result =
+        !view.writes_back || write_at(view.mapping->fd(), base, view.length, view.offset)
+            ? TRUE
+            : fail_errno(FALSE);
     munmap(const_cast<void*>(base), view.length);
-    if (!written) {
-        errno = error;
-        return fail_errno(FALSE);  // the view is gone all the same, as its bytes are
-    }
-    return TRUE;  // the mapping is released (if this was its last reference) outside the lock
+    return result;  // the mapping is released (if this was its last reference) outside the lock
 }

@@ -43,10 +43,6 @@ bool set_policy(pid_t tid, int policy, int realtime_priority) {
     return sched_setscheduler(tid, policy | SCHED_RESET_ON_FORK, &parameter) == 0;
 }
 
-BOOL fail_with_errno() {
-    return tarnwick::platform::fail(tarnwick::platform::error_from_errno(errno), FALSE);
-}
-
 }  // namespace
 
 HANDLE GetCurrentThread() {
@@ -59,10 +55,10 @@ BOOL SetThreadPriority(HANDLE thread, int priority) {
     }
     const pid_t tid = current_tid();
     if (priority == THREAD_PRIORITY_TIME_CRITICAL) {
-        return set_policy(tid, SCHED_FIFO, 1) ? TRUE : fail_with_errno();
+        return set_policy(tid, SCHED_FIFO, 1) ? TRUE : tarnwick::platform::fail_errno(FALSE);
     }
     if (priority == THREAD_PRIORITY_IDLE) {
-        return set_policy(tid, SCHED_IDLE, 0) ? TRUE : fail_with_errno();
+        return set_policy(tid, SCHED_IDLE, 0) ? TRUE : tarnwick::platform::fail_errno(FALSE);
     }
     for (const NiceLevel& level : nice_levels) {
         if (level.priority != priority) {
@@ -70,9 +66,9 @@ BOOL SetThreadPriority(HANDLE thread, int priority) {
         }
         // The nice value first: a thread that may not take it keeps its policy as well.
         if (setpriority(PRIO_PROCESS, static_cast<id_t>(tid), level.nice) != 0) {
-            return fail_with_errno();
+            return tarnwick::platform::fail_errno(FALSE);
         }
-        return set_policy(tid, SCHED_OTHER, 0) ? TRUE : fail_with_errno();
+        return set_policy(tid, SCHED_OTHER, 0) ? TRUE : tarnwick::platform::fail_errno(FALSE);
     }
     return tarnwick::platform::fail(ERROR_INVALID_PARAMETER, FALSE);
 }
@@ -84,8 +80,7 @@ int GetThreadPriority(HANDLE thread) {
     const pid_t tid = current_tid();
     const int policy = sched_getscheduler(tid);
     if (policy < 0) {
-        return tarnwick::platform::fail(tarnwick::platform::error_from_errno(errno),
-                                        THREAD_PRIORITY_ERROR_RETURN);
+        return tarnwick::platform::fail_errno(THREAD_PRIORITY_ERROR_RETURN);
     }
     switch (policy & ~SCHED_RESET_ON_FORK) {
         case SCHED_FIFO:
@@ -99,8 +94,7 @@ int GetThreadPriority(HANDLE thread) {
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
     if (nice == -1 && errno != 0) {
-        return tarnwick::platform::fail(tarnwick::platform::error_from_errno(errno),
-                                        THREAD_PRIORITY_ERROR_RETURN);
+        return tarnwick::platform::fail_errno(THREAD_PRIORITY_ERROR_RETURN);
     }
     for (const NiceLevel& level : nice_levels) {
         if (nice <= level.nice) {

@@ -23,6 +23,12 @@ class Mappings : public tarnwick::test::PrivateNamespace {
         std::string path = (home() / leaf).string();
         return std::wstring(path.begin(), path.end());
     }
+
+    // An existing file opened as a recorder opens it: read-write, not shared.
+    HANDLE open_for_writing(const char* leaf) const {
+        return CreateFileForMappingW(wide_path(leaf).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
 };
 
 std::string pattern(std::size_t size) {
@@ -159,9 +165,7 @@ TEST_F(Mappings, FileViewsStartAtGranularityOffsets) {
 
 TEST_F(Mappings, ALargerMappingExtendsTheFileAndAppendsAtTheTail) {
     write_file(home() / "record.nmea", pattern(70000));
-    HANDLE file =
-        CreateFileForMappingW(wide_path("record.nmea").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = open_for_writing("record.nmea");
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     DWORD old_size = GetFileSize(file, nullptr);
     HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, old_size + 100, nullptr);
@@ -184,9 +188,7 @@ TEST_F(Mappings, AFileShortenedUnderAWritableViewTakesTheViewsBytesBack) {
     // Another process may shorten a file while it is mapped; the view's stores must not fault,
     // and unmapping puts the view's bytes where they belong.
     write_file(home() / "record.nmea", pattern(70000));
-    HANDLE file =
-        CreateFileForMappingW(wide_path("record.nmea").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = open_for_writing("record.nmea");
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, 70000 + 5000, nullptr);
     ASSERT_NE(mapping, nullptr);
@@ -210,9 +212,7 @@ TEST_F(Mappings, AFileShortenedUnderAWritableViewTakesTheViewsBytesBack) {
 
 TEST_F(Mappings, FileViewsShowTheFileAsItWasWhenMapped) {
     write_file(home() / "record.nmea", pattern(8192));
-    HANDLE file =
-        CreateFileForMappingW(wide_path("record.nmea").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = open_for_writing("record.nmea");
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, 0, nullptr);
     ASSERT_NE(mapping, nullptr);
