@@ -1,6 +1,9 @@
 # tarnwick_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s])
 # One GoogleTest executable; each test case becomes its own CTest test so that CTest can run
 # slow cases (fixed time-outs of the service) in parallel.
+set(TARNWICK_TEST_LOCK_DIR ${CMAKE_BINARY_DIR}/test-locks)
+file(MAKE_DIRECTORY ${TARNWICK_TEST_LOCK_DIR})
+
 function(tarnwick_add_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -10,7 +13,10 @@ function(tarnwick_add_test name)
     set(ARG_TIMEOUT 120)
   endif()
   # An empty LABELS value would swallow the next property name, so add it only when given.
-  set(properties TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "TARNWICK_BUILD_DIR=${CMAKE_BINARY_DIR}")
+  # Ports the tests open write their UUCP lock files in the build tree, never in the machine's
+  # /run/lock.
+  set(properties TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "TARNWICK_BUILD_DIR=${CMAKE_BINARY_DIR}"
+      ENVIRONMENT_MODIFICATION "TARNWICK_LOCK_DIR=set:${TARNWICK_TEST_LOCK_DIR}")
   if(ARG_LABELS)
     list(APPEND properties LABELS "${ARG_LABELS}")
   endif()

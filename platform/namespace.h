@@ -28,8 +28,11 @@ std::filesystem::path registry_path();
 std::filesystem::path port_map_path();
 
 // Binds a "COMn:" name to a device path in the port map (replacing an earlier binding of the
-// name). False, with the last error set, on a malformed name or a failed write.
-bool bind_port(const std::wstring& com_name, const std::filesystem::path& device);
+// name). False, with the last error set, on a malformed name or a failed write. A process that
+// keeps the device open by design and shares it (a simulator holding its pseudo-terminal's
+// slave) names itself as `kept_open_by`, so that it does not make the port busy.
+bool bind_port(const std::wstring& com_name, const std::filesystem::path& device,
+               int kept_open_by = 0);
 // Removes the binding of a name; false when it was not bound or the write failed.
 bool unbind_port(const std::wstring& com_name);
 // The first "COMn:" (n from 1) that is neither bound in the port map nor given to a

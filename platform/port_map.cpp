@@ -25,6 +25,26 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
+constexpr std::string_view kKeeperMarker = "kept open by pid ";
+
+// The pid of a "kept open by pid N" comment (anything may follow N after a space); 0 otherwise.
+int keeper_in(std::string_view comment) {
+    comment = trimmed(comment);
+    if (!comment.starts_with(kKeeperMarker)) {
+        return 0;
+    }
+    comment.remove_prefix(kKeeperMarker.size());
+    long pid = 0;
+    std::size_t digits = 0;
+    while (digits < comment.size() && digits < 10 &&
+           std::isdigit(static_cast<unsigned char>(comment[digits]))) {
+        pid = pid * 10 + (comment[digits] - '0');
+        ++digits;
+    }
+    bool ends = digits == comment.size() || comment[digits] == ' ';
+    return digits > 0 && ends && pid > 0 && pid <= 0x3FFFFFFF ? static_cast<int>(pid) : 0;
+}
+
 constexpr std::string_view kPreamble =
     "# Tarnwick port map: one \"COMn: = device path\" per line; '#' starts a comment.\n"
     "# Ports not named here go to the serial devices found on this machine.\n";
@@ -39,7 +59,9 @@ PortTable parse_port_map(std::string_view text) {
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         ++line_number;
-        line = trimmed(line.substr(0, line.find('#')));
+        std::size_t hash = line.find('#');
+        int keeper = hash == std::string_view::npos ? 0 : keeper_in(line.substr(hash + 1));
+        line = trimmed(line.substr(0, hash));
         if (line.empty()) {
             continue;
         }
@@ -55,15 +77,19 @@ PortTable parse_port_map(std::string_view text) {
                   static_cast<int>(line_number));
             continue;
         }
-        bindings[*number] = std::string(device);
+        bindings[*number] = BoundDevice(std::string(device), keeper);
     }
     return bindings;
 }
 
 std::string format_port_map(const PortTable& bindings) {
     std::string out(kPreamble);
-    for (const auto& [number, device] : bindings) {
-        out += to_utf8(com_port_name(number)) + " = " + device + "\n";
+    for (const auto& [number, bound] : bindings) {
+        out += to_utf8(com_port_name(number)) + " = " + bound.device;
+        if (bound.kept_open_by > 0) {
+            out += "  # " + std::string(kKeeperMarker) + std::to_string(bound.kept_open_by);
+        }
+        out += "\n";
     }
     return out;
 }
@@ -77,8 +103,9 @@ PortTable resolve_ports(const PortTable& bindings, const std::vector<std::string
     PortTable ports = bindings;
     unsigned next = 1;
     for (const std::string& device : discovered) {
-        bool bound = std::any_of(bindings.begin(), bindings.end(),
-                                 [&](const auto& binding) { return binding.second == device; });
+        bool bound = std::any_of(bindings.begin(), bindings.end(), [&](const auto& binding) {
+            return binding.second.device == device;
+        });
         if (bound) {
             continue;
         }
@@ -119,16 +146,17 @@ bool update_port_map(Change change) {
 
 }  // namespace
 
-bool bind_port(const std::wstring& com_name, const std::filesystem::path& device) {
+bool bind_port(const std::wstring& com_name, const std::filesystem::path& device,
+               int kept_open_by) {
     auto number = com_port_number(com_name);
     std::string device_text = device.string();
     if (!number || device_text.empty() || device_text.find('\n') != std::string::npos ||
         device_text.find('#') != std::string::npos ||
-        trimmed(device_text).size() != device_text.size()) {
+        trimmed(device_text).size() != device_text.size() || kept_open_by < 0) {
         return fail(ERROR_INVALID_PARAMETER, false);
     }
     return update_port_map([&](PortTable& bindings) {
-        bindings[*number] = device_text;
+        bindings[*number] = BoundDevice(device_text, kept_open_by);
         return true;
     });
 }

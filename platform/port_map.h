@@ -4,6 +4,11 @@
 //
 //   # comment
 //   COM3: = /dev/ttyUSB0
+//   COM7: = /dev/pts/4  # kept open by pid 4242 (tarnwick-sim)
+//
+// The last form is a binding whose device a process keeps open by design and shares (a
+// simulator holding the slave of its pseudo-terminal): that process does not make the port
+// busy. Readers that do not know the marker see a comment.
 //
 // Names without a binding go to the serial devices found on the machine (serial_discovery.h),
 // in their stable order, taking the lowest numbers the file leaves free.
@@ -12,11 +17,22 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarnwick::platform {
 
-using PortTable = std::map<unsigned, std::string>;  // COM number -> device path
+struct BoundDevice {
+    BoundDevice() = default;
+    BoundDevice(std::string path, int keeper = 0) : device(std::move(path)), kept_open_by(keeper) {}
+    bool operator==(const BoundDevice&) const = default;
+
+    std::string device;
+    // The process that keeps the device open and lets others use it; 0: none.
+    int kept_open_by = 0;
+};
+
+using PortTable = std::map<unsigned, BoundDevice>;  // COM number -> device
 
 // Tolerant of hand edits: lines it cannot read are skipped with a trace.
 PortTable parse_port_map(std::string_view text);

@@ -52,28 +52,32 @@ HANDLE CreateFileW(LPCWSTR path, DWORD desired_access, DWORD share_mode, LPSECUR
     }
     OpenRequest request{to_utf8(path), desired_access, share_mode, creation_disposition, 0};
     auto number = com_port_number(path);
+    pid_t keeper = 0;
     if (number) {
         PortTable ports = current_ports();
         auto bound = ports.find(*number);
         if (bound == ports.end()) {
             return fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
         }
-        request.path = bound->second;
+        request.path = bound->second.device;
+        keeper = bound->second.kept_open_by;
         request.creation_disposition = OPEN_EXISTING;
     }
     request.extra_flags = O_NOCTTY | O_NONBLOCK;
     int fd = open_for_request(request);
     if (fd < 0) {
-        if (number && GetLastError() == ERROR_SHARING_VIOLATION) {
-            SetLastError(ERROR_ACCESS_DENIED);  // what Windows reports for a port in use
-        }
-        return INVALID_HANDLE_VALUE;
+        return INVALID_HANDLE_VALUE;  // a device in exclusive mode fails with EBUSY: 32 too
     }
     DWORD open_result = GetLastError();
     bool writable = (desired_access & GENERIC_WRITE) != 0;
     std::shared_ptr<File> file;
     if (isatty(fd)) {
-        file = std::make_shared<SerialPort>(fd, writable, path);
+        SerialClaim claim;
+        if (!claim.take(fd, request.path, share_mode == 0, keeper)) {
+            close(fd);
+            return INVALID_HANDLE_VALUE;
+        }
+        file = std::make_shared<SerialPort>(fd, writable, path, std::move(claim));
     } else {
         // Ordinary files block as usual.
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);

@@ -55,13 +55,15 @@ void make_raw(int fd) {
 
 }  // namespace
 
-SerialPort::SerialPort(int fd, bool writable, std::wstring name)
+SerialPort::SerialPort(int fd, bool writable, std::wstring name, SerialClaim claim)
     : File(fd, writable, std::move(name)),
+      claim_(std::move(claim)),
       wake_fds_{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK), eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)} {
     make_raw(fd);
 }
 
 SerialPort::~SerialPort() {
+    claim_.give_back(fd());
     for (int wake_fd : wake_fds_) {
         if (wake_fd >= 0) {
             close(wake_fd);

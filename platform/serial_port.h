@@ -6,13 +6,15 @@
 #include <mutex>
 
 #include "platform/file_object.h"
+#include "platform/serial_claim.h"
 
 namespace tarnwick::platform {
 
 class SerialPort final : public File {
   public:
-    // Takes ownership of `fd` (opened non-blocking) and puts the line into raw mode.
-    SerialPort(int fd, bool writable, std::wstring name);
+    // Takes ownership of `fd` (opened non-blocking) and puts the line into raw mode; `claim`
+    // gives the line back as it found it when the port goes.
+    SerialPort(int fd, bool writable, std::wstring name, SerialClaim claim);
     ~SerialPort() override;
 
     bool read(void* buffer, DWORD size, DWORD& done) override;
@@ -35,6 +37,7 @@ class SerialPort final : public File {
     void abort(Direction direction);
     void drain_wake(Direction direction);
 
+    SerialClaim claim_;
     mutable std::mutex settings_mutex_;
     COMMTIMEOUTS timeouts_{};
     // Per direction an eventfd, written to interrupt a sleeping read or write.

@@ -40,10 +40,10 @@ TEST_F(PortMap, BindingsRoundTripThroughAReadableFile) {
     EXPECT_FALSE(bind_port(L"COM2:", "bad\npath"));
     std::string text = read_file(port_map_path());
     EXPECT_NE(text.find("COM1: = /dev/ttyUSB0\nCOM3: = /dev/pts/9\n"), std::string::npos) << text;
-    EXPECT_EQ(read_port_map(), (PortTable{{1, "/dev/ttyUSB0"}, {3, "/dev/pts/9"}}));
+    EXPECT_EQ(read_port_map(), (PortTable{{1, {"/dev/ttyUSB0"}}, {3, {"/dev/pts/9"}}}));
     EXPECT_TRUE(unbind_port(L"COM1:"));
     EXPECT_FALSE(unbind_port(L"COM1:"));
-    EXPECT_EQ(read_port_map(), (PortTable{{3, "/dev/pts/9"}}));
+    EXPECT_EQ(read_port_map(), (PortTable{{3, {"/dev/pts/9"}}}));
 }
 
 TEST_F(PortMap, HandEditedLinesAreReadAndNonsenseIsSkipped) {
@@ -54,18 +54,42 @@ TEST_F(PortMap, HandEditedLinesAreReadAndNonsenseIsSkipped) {
                "nonsense\n"
                "COMX: = /dev/null\n"
                "COM4: =\n");
-    EXPECT_EQ(read_port_map(), (PortTable{{2, "/dev/ttyAMA0"}, {9, "/dev/rfcomm0"}}));
+    EXPECT_EQ(read_port_map(), (PortTable{{2, {"/dev/ttyAMA0"}}, {9, {"/dev/rfcomm0"}}}));
+}
+
+TEST_F(PortMap, AProcessThatKeepsTheDeviceOpenIsMarkedInAComment) {
+    EXPECT_TRUE(bind_port(L"COM7:", "/dev/pts/4", 4242));
+    EXPECT_TRUE(bind_port(L"COM8:", "/dev/ttyUSB0"));
+    const std::string text = read_file(port_map_path());
+    EXPECT_NE(text.find("COM7: = /dev/pts/4  # kept open by pid 4242\nCOM8: = /dev/ttyUSB0\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(read_port_map(), (PortTable{{7, {"/dev/pts/4", 4242}}, {8, {"/dev/ttyUSB0"}}}));
+    EXPECT_EQ(format_port_map(parse_port_map(text)), text);
+
+    // Only the exact marker counts: other comments mark nothing.
+    write_file(port_map_path(),
+               "COM1: = /dev/pts/1 # kept open by pid 17 (tarnwick-sim)\n"
+               "COM2: = /dev/pts/2 # kept open by pidgin 17\n"
+               "COM3: = /dev/pts/3 # kept open by pid 17x\n"
+               "COM4: = /dev/pts/4 # was kept open by pid 17\n"
+               "COM5: = /dev/pts/5 # kept open by pid 0\n");
+    EXPECT_EQ(read_port_map(), (PortTable{{1, {"/dev/pts/1", 17}},
+                                          {2, {"/dev/pts/2"}},
+                                          {3, {"/dev/pts/3"}},
+                                          {4, {"/dev/pts/4"}},
+                                          {5, {"/dev/pts/5"}}}));
 }
 
 TEST_F(PortMap, DiscoveredDevicesFillTheNumbersTheMapLeavesFree) {
-    PortTable bindings{{1, "/dev/pts/3"}, {3, "/dev/ttyUSB1"}};
+    PortTable bindings{{1, {"/dev/pts/3"}}, {3, {"/dev/ttyUSB1"}}};
     std::vector<std::string> discovered{"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyACM0",
                                         "/dev/ttyS0"};
-    EXPECT_EQ(resolve_ports(bindings, discovered), (PortTable{{1, "/dev/pts/3"},
-                                                              {2, "/dev/ttyUSB0"},
-                                                              {3, "/dev/ttyUSB1"},
-                                                              {4, "/dev/ttyACM0"},
-                                                              {5, "/dev/ttyS0"}}));
+    EXPECT_EQ(resolve_ports(bindings, discovered), (PortTable{{1, {"/dev/pts/3"}},
+                                                              {2, {"/dev/ttyUSB0"}},
+                                                              {3, {"/dev/ttyUSB1"}},
+                                                              {4, {"/dev/ttyACM0"}},
+                                                              {5, {"/dev/ttyS0"}}}));
     bind_port(L"COM1:", "/dev/pts/3");
     bind_port(L"COM2:", "/dev/pts/4");
     std::wstring free_name = first_free_port_name();
@@ -116,7 +140,7 @@ TEST_F(PortMap, AWriterKilledAtRandomMomentsNeverLeavesATornFile) {
         writer.wait();
         std::string text = read_file(port_map_path());
         EXPECT_EQ(format_port_map(parse_port_map(text)), text) << "round " << round;
-        std::string device = read_port_map()[7];
+        std::string device = read_port_map()[7].device;
         EXPECT_TRUE(device == "/dev/first-device-path" || device == "/dev/second-device-path")
             << device;
     }

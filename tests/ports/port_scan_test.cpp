@@ -4,10 +4,14 @@
 
 #include <vector>
 
+#include "platform/namespace.h"
+#include "platform/port_map.h"
 #include "ports/port.h"
 #include "ports/port_scanner.h"
 #include "protocol/scan_event.h"
+#include "tests/platform/pseudo_terminal.h"
 #include "tests/ports/scan_recorder.h"
+#include "tests/support/tty_holder.h"
 
 namespace tarnwick::test {
 namespace {
@@ -118,6 +122,41 @@ TEST_F(PortScanTest, AnswersSkipAndStopTheRatesOfAReceiver) {
             (std::vector<std::int32_t>{4800, 0, 0, 0, 0}));
         EXPECT_FALSE(port.io);
         EXPECT_TRUE(port_is_free(L"COM3:"));
+    }
+}
+
+TEST_F(PortScanTest, APortAnotherProgramHoldsFailsToOpenWithItsSettingsUntouched) {
+    const PseudoTerminal line;
+    ASSERT_TRUE(platform::bind_port(L"COM6:", line.slave_path()));
+    const TtyHolder holder(line.slave_path());
+    const termios before = line_settings(line.slave_path());
+    CPort port;
+    EXPECT_EQ(scan(port, L"COM6:"), (std::vector<ScanEvent>{{CreateFileFailed, L"COM6:", 0}}));
+    EXPECT_TRUE(same_settings(line_settings(line.slave_path()), before));
+}
+
+TEST_F(PortScanTest, APortProbedOrUsedGetsItsSettingsBackWhenClosed) {
+    auto receiver = start_receiver("COM3:", 9600);
+    ASSERT_NE(receiver, nullptr);
+    const std::string device = platform::read_port_map().at(3).device;
+    const termios before = line_settings(device);
+    ASSERT_NE(cfgetospeed(&before), B9600) << "probing at 9600 changes the line's speed";
+    {
+        SCOPED_TRACE("a scan that gave the port up after one rate failed and one answered");
+        CPort port;
+        auto stop_at_19200 = [](const ScanEvent& event) -> std::int32_t {
+            return event.code == StartTryBaudRate && event.value == 19200 ? Stop : Proceed;
+        };
+        scan(port, L"COM3:", stop_at_19200);
+        EXPECT_EQ(port.found_rates[0], 9600);
+        EXPECT_TRUE(same_settings(line_settings(device), before));
+    }
+    {
+        SCOPED_TRACE("the port as the input, then released");
+        CPort port;
+        ASSERT_TRUE(port.try_connect(L"COM3:", 9600, 8, 0, 0));
+        port.release_io();
+        EXPECT_TRUE(same_settings(line_settings(device), before));
     }
 }
 

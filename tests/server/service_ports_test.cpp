@@ -6,9 +6,12 @@
 #include <string>
 
 #include "client/answer.h"
+#include "platform/namespace.h"
+#include "tests/platform/pseudo_terminal.h"
 #include "tests/server/service_fixture.h"
 #include "tests/support/scheduling.h"
 #include "tests/support/test_support.h"
+#include "tests/support/tty_holder.h"
 
 namespace tarnwick::test {
 namespace {
@@ -156,6 +159,36 @@ TEST_F(ServicePortsTest, ConnectPortToAMissingPortTellsTheError) {
     EXPECT_NE(answer.system_error, 0u);
     const client::Answer connect = session().ask(RequestBatch().connect(false));
     EXPECT_EQ(connect.result, 0) << "a failed set-up is not remembered";
+}
+
+TEST_F(ServicePortsTest, APortAnotherProgramHoldsIsBusyForConnectPortAndTheScan) {
+    const PseudoTerminal line;
+    ASSERT_TRUE(platform::bind_port(L"COM4:", line.slave_path()));
+    const TtyHolder holder(line.slave_path());
+    const termios before = line_settings(line.slave_path());
+    start_service();
+
+    const client::Answer answer = session().ask(RequestBatch().connect_port(L"COM4:", 4800));
+    EXPECT_EQ(answer.result, 0);
+    EXPECT_EQ(answer.system_error, ERROR_SHARING_VIOLATION);
+    EXPECT_TRUE(same_settings(line_settings(line.slave_path()), before));
+
+    EXPECT_EQ(session().ask(RequestBatch().connect(true)).result, 0);
+    ASSERT_TRUE(session().watch_until(
+        [&] {
+            const auto events = messages_with(scan_event_id);
+            return !events.empty() && events.back()->scan.code == end_scan_code;
+        },
+        120s));
+    std::vector<std::pair<std::int32_t, std::int32_t>> of_the_port;
+    for (const client::StreamMessage* event : messages_with(scan_event_id)) {
+        if (event->scan.port == L"COM4:") {
+            of_the_port.emplace_back(event->scan.code, event->scan.value);
+        }
+    }
+    EXPECT_EQ(of_the_port, (std::vector<std::pair<std::int32_t, std::int32_t>>{
+                               {StartPortScan, 0}, {CreateFileFailed, 0}, {EndPortScan, 0}}));
+    EXPECT_TRUE(same_settings(line_settings(line.slave_path()), before));
 }
 
 TEST_F(ServicePortsTest, RecordingThroughRequests) {

@@ -28,6 +28,7 @@ class SimProcess {
     const std::string& log() const noexcept { return log_; }
 
     void signal(int number);
+    pid_t pid() const noexcept { return pid_; }
     // The exit code, or -signal when a signal ended it.
     int wait();
 

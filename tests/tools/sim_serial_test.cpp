@@ -128,7 +128,9 @@ TEST_F(SimSerialTest, BindsItsPortUntilItEnds) {
         const std::string line = sim.first_line();
         ASSERT_TRUE(line.starts_with("COM7: /dev/pts/")) << line;
         if (c.signal != 0) {
-            EXPECT_EQ(platform::read_port_map().at(7), line.substr(6));
+            EXPECT_EQ(platform::read_port_map().at(7).device, line.substr(6));
+            EXPECT_EQ(platform::read_port_map().at(7).kept_open_by, sim.pid())
+                << "the simulator keeps its slave open, and says so";
             sim.signal(c.signal);
         }
         EXPECT_EQ(sim.wait(), c.exit) << sim.log();

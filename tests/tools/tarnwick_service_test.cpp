@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "platform/namespace.h"
 #include "tests/platform/namespace_fixture.h"
+#include "tests/platform/pseudo_terminal.h"
 #include "tests/server/service_process.h"
 #include "tests/support/test_support.h"
+#include "tests/support/tty_holder.h"
 #include "tests/tools/sim_process.h"
 #include "tests/tools/tarnwick_runner.h"
 
@@ -105,6 +108,27 @@ TEST_F(TarnwickWithService, ConnectFollowsTheScanLiveAndEndsWithTheTable) {
     const auto answer = nlohmann::json::parse(again.out);
     EXPECT_EQ(answer["connected"], true);
     EXPECT_EQ(answer["port"], "COM2:");
+
+    EXPECT_EQ(tarnwick({"quit"}).exit_code, 0);
+    EXPECT_EQ(service.wait(), 0);
+}
+
+TEST_F(TarnwickWithService, APortAnotherProgramHoldsIsReportedBusyWithItsName) {
+    const PseudoTerminal line;
+    ASSERT_TRUE(platform::bind_port(L"COM4:", line.slave_path()));
+    const TtyHolder holder(line.slave_path());
+    const std::string busy = "busy: in use by another program (" + std::string(TtyHolder::program) +
+                             ", pid " + std::to_string(holder.pid()) + ")";
+    ServiceProcess service;
+    ASSERT_TRUE(service.wait_ready());
+
+    const ToolRun refused = tarnwick({"connect-port", "COM4:", "4800", "--no-start"});
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_NE(refused.err.find(busy), std::string::npos) << refused.err;
+
+    const ToolRun scan = tarnwick({"connect", "--parallel", "--no-start"});
+    EXPECT_NE(scan.err.find("COM4: " + busy), std::string::npos) << scan.err;
+    EXPECT_NE(scan.out.find(busy + "\n"), std::string::npos) << scan.out;
 
     EXPECT_EQ(tarnwick({"quit"}).exit_code, 0);
     EXPECT_EQ(service.wait(), 0);

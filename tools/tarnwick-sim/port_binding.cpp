@@ -1,5 +1,7 @@
 #include "tools/tarnwick-sim/port_binding.h"
 
+#include <unistd.h>
+
 #include <stdexcept>
 
 #include "platform/namespace.h"
@@ -20,7 +22,9 @@ PortBinding::PortBinding(const std::wstring& requested, const std::filesystem::p
         }
         name_ = platform::com_port_name(*number);
     }
-    if (!platform::bind_port(name_, device_)) {
+    // This process keeps the device open (the simulator's slave descriptor): the binding says
+    // so, or the service would find the port busy.
+    if (!platform::bind_port(name_, device_, static_cast<int>(getpid()))) {
         throw std::runtime_error("cannot bind " + platform::to_utf8(name_) + " in " +
                                  platform::port_map_path().string());
     }
@@ -40,7 +44,7 @@ void PortBinding::release() noexcept {
         const auto number = platform::com_port_number(name_);
         const platform::PortTable bindings = platform::read_port_map();
         const auto binding = bindings.find(*number);
-        if (binding != bindings.end() && binding->second == device_.string()) {
+        if (binding != bindings.end() && binding->second.device == device_.string()) {
             platform::unbind_port(name_);
         }
     } catch (...) {

@@ -1,6 +1,8 @@
 #pragma once
 // A "COMn:" name bound to a device in the namespace's port map for as long as the object lives,
-// so that the service and its clients find the simulated receiver as they would a real one.
+// so that the service and its clients find the simulated receiver as they would a real one. The
+// binding names this process as one that keeps the device open by design (docs/platform.md), so
+// that the descriptor the simulator holds does not make the port busy.
 
 #include <filesystem>
 #include <string>

@@ -56,8 +56,10 @@ int report_scan(const ConnectOptions& options, const ScanReport& report,
         print_scan_table(stdout, rows);
     }
     std::fflush(stdout);
-    const bool some_cannot_open = std::any_of(
-        rows.begin(), rows.end(), [](const PortScanRow& row) { return row.cannot_open; });
+    // A port whose holder was named needs no guess about permissions.
+    const bool some_cannot_open = std::any_of(rows.begin(), rows.end(), [](const PortScanRow& row) {
+        return row.cannot_open && row.busy.empty();
+    });
     if (some_cannot_open) {
         std::fprintf(stderr,
                      "a port that cannot be opened is in use, or you may not open it: add "

@@ -4,6 +4,7 @@
 #include "platform/win32.h"
 #include "tools/tarnwick/commands.h"
 #include "tools/tarnwick/message_format.h"
+#include "tools/tarnwick/port_busy.h"
 #include "tools/tarnwick/progress_output.h"
 #include "tools/tarnwick/service_command.h"
 
@@ -25,7 +26,7 @@ std::string failure_hint(const ConnectPortOptions& options, std::uint32_t system
             return "you may not open the port's device: add yourself to the dialout group "
                    "(sudo usermod -aG dialout $USER) and log in again";
         case ERROR_SHARING_VIOLATION:
-            return "the port is busy: another program has it open; close that program first";
+            return port_busy_text_or_plain(wide(options.port)) + "; close that program first";
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
             return "no such port: `tarnwick ports` lists the ports the service sees";

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "client/scan_event_names.h"
+#include "tools/tarnwick/port_busy.h"
 #include "tools/tarnwick/service_command.h"
 
 namespace tarnwick::cli {
@@ -80,7 +81,11 @@ ScanProgressLine ScanReport::add(const client::ScanEvent& event) {
         case CreateFileFailed:
             port.cannot_open = true;
             port.probing = 0;
-            return {"  " + name + " cannot be opened", false};
+            // The event tells no reason; the program that holds the port is looked for now,
+            // while it still does.
+            port.busy = port_busy_text(event.port).value_or("");
+            return {"  " + name + (port.busy.empty() ? " cannot be opened" : " " + port.busy),
+                    false};
         case EndPortScan:
             port.probing = 0;
             return {"  done with " + name + " " + row_result(port), false};
@@ -127,6 +132,9 @@ std::string row_result(const PortScanRow& row) {
     if (!row.answered.empty()) {
         return std::string(row.answered.size() == 1 ? "a receiver at " : "a receiver at each of ") +
                rates_text(row.answered) + " baud";
+    }
+    if (row.cannot_open && !row.busy.empty()) {
+        return row.busy;
     }
     if (row.cannot_open) {
         return row.tried.empty() ? "cannot be opened (busy, or no permission)"

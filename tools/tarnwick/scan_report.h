@@ -18,6 +18,7 @@ struct PortScanRow {
     std::vector<std::int32_t> tried;     // in the order probed
     std::vector<std::int32_t> answered;  // where a receiver sent a sentence
     bool cannot_open = false;
+    std::string busy;          // "busy: in use by another program (…)" when a holder was seen
     std::int32_t probing = 0;  // the rate under probe now; 0 when none
     std::string failure;       // why the rate under probe failed, once it is known
 };
