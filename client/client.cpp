@@ -62,8 +62,13 @@ ClientError Client::open(const ClientOptions& options, std::unique_ptr<Client>& 
     return ClientError::none;
 }
 
+bool Client::open_data_stream() {
+    std::call_once(data_stream_once_, [this] { data_stream_open_ = objects_.open_data_stream(); });
+    return data_stream_open_;
+}
+
 bool Client::open_objects() {
-    if (!objects_.open()) {
+    if (!objects_.open_requests()) {
         return false;
     }
     transaction_mutex_ = CreateMutexW(nullptr, FALSE, names::transaction_mutex);

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -85,7 +86,10 @@ class Client {
     ClientError open_memory(const std::wstring& name, bool& opened);
     ClientError set_receiver(std::int32_t value, std::int32_t& result);
 
-    // The data stream, for watchers (watcher.h).
+    // Opens the data stream for watchers (watcher.h); requests never need it. False when it
+    // cannot be opened. Once is enough; later calls tell the first one's outcome.
+    bool open_data_stream();
+    // The data stream, once open_data_stream succeeded.
     GPS::exchange_buffer& data_stream() noexcept { return objects_.data_stream; }
     HANDLE data_stream_event() const noexcept { return objects_.data_stream_event; }
     const ClientOptions& options() const noexcept { return options_; }
@@ -106,6 +110,8 @@ class Client {
     ClientOptions options_;
     ServiceObjects objects_;
     HANDLE transaction_mutex_ = nullptr;
+    std::once_flag data_stream_once_;
+    bool data_stream_open_ = false;
 };
 
 }  // namespace tarnwick::client

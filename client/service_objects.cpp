@@ -15,17 +15,28 @@ ServiceObjects::~ServiceObjects() {
 }
 
 bool ServiceObjects::open() {
+    return open_data_stream() && open_requests();
+}
+
+bool ServiceObjects::open_requests() {
     const int size = names::channel_element_size;
     const int count = names::channel_element_count;
-    if (!data_stream.open(names::data_stream_channel, size, count) ||
-        !in.open(names::request_channel, size, count) ||
+    if (!in.open(names::request_channel, size, count) ||
         !out.open(names::answer_channel, size, count)) {
         return false;
     }
     request_event = CreateEventW(nullptr, FALSE, FALSE, names::request_event);
     answer_event = CreateEventW(nullptr, FALSE, FALSE, names::answer_event);
+    return request_event != nullptr && answer_event != nullptr;
+}
+
+bool ServiceObjects::open_data_stream() {
+    if (!data_stream.open(names::data_stream_channel, names::channel_element_size,
+                          names::channel_element_count)) {
+        return false;
+    }
     data_stream_event = CreateEventW(nullptr, FALSE, FALSE, names::data_stream_event);
-    return request_event != nullptr && answer_event != nullptr && data_stream_event != nullptr;
+    return data_stream_event != nullptr;
 }
 
 }  // namespace tarnwick::client

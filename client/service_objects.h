@@ -18,6 +18,12 @@ struct ServiceObjects {
     // Creates or opens every object; false when one cannot be (the others stay open until the
     // destructor).
     bool open();
+    // Only what requests need: "in", "out" and their events. Opening a channel waits for its
+    // guard mutex, and a client reading "data_stream" may hold that one for any time, so a
+    // client that only sends requests never touches "data_stream".
+    bool open_requests();
+    // "data_stream" and its event, for a client that reads the data stream.
+    bool open_data_stream();
 
     GPS::exchange_buffer data_stream;
     GPS::exchange_buffer in;

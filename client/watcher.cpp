@@ -21,6 +21,9 @@ ClientError Watcher::open(Client& client, std::unique_ptr<Watcher>& watcher) {
     if (asked != ClientError::none) {
         return asked;
     }
+    if (!client.open_data_stream()) {
+        return ClientError::channel_failed;
+    }
     std::unique_ptr<Watcher> opened(new Watcher(client, tstamp));
     if (!opened->ring_.open()) {
         return ClientError::channel_failed;

@@ -119,10 +119,19 @@ bool exchange_buffer::map_existing() noexcept {
 }
 
 bool exchange_buffer::lock() noexcept {
+    return lock(nullptr, INFINITE);
+}
+
+bool exchange_buffer::lock(HANDLE cancel, DWORD timeout_ms) noexcept {
     if (capacity_ == 0) {
         return false;
     }
-    const DWORD wait = WaitForSingleObject(guard_, INFINITE);
+    const HANDLE waited[] = {guard_, cancel};
+    const DWORD wait = cancel != nullptr ? WaitForMultipleObjects(2, waited, FALSE, timeout_ms)
+                                         : WaitForSingleObject(guard_, timeout_ms);
+    if (wait == WAIT_TIMEOUT || wait == WAIT_OBJECT_0 + 1) {
+        return false;
+    }
     if (wait == WAIT_ABANDONED) {
         trace(L"GPS::exchange_buffer::lock: guard left by a dead holder, taken over");
     } else if (wait != WAIT_OBJECT_0) {

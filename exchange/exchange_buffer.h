@@ -42,6 +42,8 @@ class exchange_buffer {
     // another process left outside the payload. False when the channel is not open or the wait
     // failed; the caller then holds nothing.
     bool lock() noexcept;
+    // The same, giving up when `cancel` (may be null) is signalled first or after timeout_ms.
+    bool lock(HANDLE cancel, DWORD timeout_ms) noexcept;
     void unlock() noexcept;
 
     // The stored payload length, or 0 when it lies outside 0 .. capacity - 12.

@@ -13,6 +13,14 @@ exchange_writer::exchange_writer(exchange_buffer& channel, HANDLE event)
     }
 }
 
+exchange_writer::exchange_writer(exchange_buffer& channel, HANDLE event, HANDLE cancel,
+                                 DWORD timeout_ms)
+    : channel_(channel), event_(event), locked_(channel.lock(cancel, timeout_ms)) {
+    if (locked_) {
+        cursor_ = exchange_header::size + channel_.payload_length();
+    }
+}
+
 exchange_writer::~exchange_writer() {
     if (!locked_) {
         return;

@@ -16,6 +16,10 @@ class exchange_writer final : public ostream {
   public:
     // `event` may be null: then nobody is signalled.
     exchange_writer(exchange_buffer& channel, HANDLE event);
+    // Waits for the guard at most timeout_ms, and not once `cancel` (may be null) is signalled.
+    // A writer that got no guard stores nothing (locked() is false, every write fails) and
+    // signals nobody.
+    exchange_writer(exchange_buffer& channel, HANDLE event, HANDLE cancel, DWORD timeout_ms);
     ~exchange_writer() override;
 
     // Appends n bytes when they fit into the rest of the channel (an exact fit does); otherwise
@@ -24,6 +28,8 @@ class exchange_writer final : public ostream {
 
     // Whether the last write was stored.
     bool good() const noexcept { return good_; }
+    // Whether the writer holds the guard.
+    bool locked() const noexcept { return locked_; }
 
   private:
     exchange_buffer& channel_;

@@ -46,18 +46,24 @@ CValidRMCHolder::CValidRMCHolder(float period_seconds)
 }
 
 CValidRMCHolder::~CValidRMCHolder() {
-    if (stop_event_ != nullptr) {
-        EventModify(stop_event_, EVENT_SET);
-    }
-    if (thread_ != nullptr) {
-        WaitForSingleObject(thread_, INFINITE);
-    }
-    for (HANDLE handle : {stop_event_, force_update_event_, thread_}) {
+    stop();
+    for (HANDLE handle : {stop_event_, force_update_event_}) {
         if (handle != nullptr) {
             CloseHandle(handle);
         }
     }
     DeleteCriticalSection(&rmc_lock_);
+}
+
+void CValidRMCHolder::stop() {
+    if (stop_event_ != nullptr) {
+        EventModify(stop_event_, EVENT_SET);
+    }
+    if (thread_ != nullptr) {
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
 }
 
 void CValidRMCHolder::init_names() {

@@ -17,6 +17,10 @@ class CValidRMCHolder {
     explicit CValidRMCHolder(float period_seconds);
     // Stops the thread, which first saves a valid record not yet on disk.
     virtual ~CValidRMCHolder();
+    // The same stop ahead of destruction, for an owner that must have the fix on disk before
+    // it tears down anything else; later records are kept in memory only. Called by the owner
+    // only, once or more.
+    void stop();
     CValidRMCHolder(const CValidRMCHolder&) = delete;
     CValidRMCHolder& operator=(const CValidRMCHolder&) = delete;
 

@@ -70,8 +70,9 @@ bool CNMEAIO::flush(DWORD timeout_ms) {
         return false;
     }
     EventModify(flush_request_event, EVENT_SET);
-    const HANDLE done[] = {flushed_event, writer_stop_event};
-    if (WaitForMultipleObjects(2, done, FALSE, timeout_ms) != WAIT_OBJECT_0) {
+    const HANDLE done[] = {flushed_event, writer_stop_event, cancel_};
+    if (WaitForMultipleObjects(cancel_ != nullptr ? 3 : 2, done, FALSE, timeout_ms) !=
+        WAIT_OBJECT_0) {
         PurgeComm(port.load(), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
         flush_ok = false;
     }

@@ -82,7 +82,7 @@ CNMEAIO::~CNMEAIO() {
     recorder.close();
 }
 
-bool CNMEAIO::start_input(DWORD timeout_ms) {
+bool CNMEAIO::start_input(DWORD timeout_ms, HANDLE cancel) {
     if (reader_thread == nullptr || started_event == nullptr || stop_event == nullptr ||
         listener_changed == nullptr || input_ended == nullptr) {
         return false;
@@ -90,13 +90,14 @@ bool CNMEAIO::start_input(DWORD timeout_ms) {
     if (is_file_source() && !file.open(file_path->c_str())) {
         return false;
     }
+    cancel_ = cancel;
     CStartListener start_listener(started_event);
     CNMEAListener* const previous = interpose(&start_listener);
     ResumeThread(reader_thread);
     // A reader that ends before its first sentence (a replay without one) fails the start at
     // once instead of after the whole time-out.
-    const HANDLE waited[] = {started_event, input_ended};
-    WaitForMultipleObjects(2, waited, FALSE, timeout_ms);
+    const HANDLE waited[] = {started_event, input_ended, cancel_};
+    WaitForMultipleObjects(cancel_ != nullptr ? 3 : 2, waited, FALSE, timeout_ms);
     const bool started = WaitForSingleObject(started_event, 0) == WAIT_OBJECT_0;
     if (started) {
         input_mode = is_file_source()     ? INPUT_FILE

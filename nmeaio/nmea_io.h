@@ -62,8 +62,10 @@ class CNMEAIO {
     CNMEAIO& operator=(const CNMEAIO&) = delete;
 
     // Lets the reader run and waits up to timeout_ms for the first decoded sentence. Called
-    // once. On false the owner destroys the object.
-    bool start_input(DWORD timeout_ms);
+    // once. On false the owner destroys the object. `cancel` (not owned, may be null) cuts that
+    // wait short, and later the waits of flush and the receiver commands: the owner keeps it
+    // open for the life of the object.
+    bool start_input(DWORD timeout_ms, HANDLE cancel = nullptr);
     // Writes the queued command bytes through the writer thread (serial sources only).
     bool flush(DWORD timeout_ms);
 
@@ -138,6 +140,8 @@ class CNMEAIO {
     // Set with stop_requested; every wait of a reader thread includes it.
     HANDLE stop_event = nullptr;
     std::atomic<bool> stop_requested{false};
+    // The owner's event that cuts the waits of a start and of the commands short.
+    HANDLE cancel_ = nullptr;
     CNMEAParser parser;
     // Holds `line`, the sentence being built.
     CSentenceAssembler assembler;

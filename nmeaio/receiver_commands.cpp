@@ -68,7 +68,9 @@ std::int32_t CNMEAIO::get_receiver(CReceiverListener* given) {
     bool replied = false;
     if (queued) {
         flush(write_timeout_ms);
-        replied = WaitForSingleObject(reply_event, reply_timeout_ms) == WAIT_OBJECT_0;
+        const HANDLE waited[] = {reply_event, cancel_};
+        replied = WaitForMultipleObjects(cancel_ != nullptr ? 2 : 1, waited, FALSE,
+                                         reply_timeout_ms) == WAIT_OBJECT_0;
         if (!replied) {
             trace(L"CNMEAIO::get_receiver: timed out");
         }

@@ -23,6 +23,7 @@ CPort& CPort::operator=(CPort&& other) noexcept {
         owner = nullptr;
         scan_thread = nullptr;
         start_event = nullptr;
+        cancel_event = nullptr;
     }
     return *this;
 }
@@ -46,6 +47,29 @@ std::int32_t CPort::notify(std::int32_t code, std::int32_t value) {
     return listener->set(code, name, value);
 }
 
+bool CPort::cancelled() const noexcept {
+    return cancel_event != nullptr && WaitForSingleObject(cancel_event, 0) == WAIT_OBJECT_0;
+}
+
+void CPort::cut_short() {
+    const std::lock_guard<std::mutex> hold(probe_lock_);
+    if (probe_reading_ != INVALID_HANDLE_VALUE) {
+        PurgeComm(probe_reading_, PURGE_RXABORT);
+    }
+}
+
+BOOL CPort::probe_read(HANDLE handle, char& byte, DWORD& got) {
+    {
+        const std::lock_guard<std::mutex> hold(probe_lock_);
+        probe_reading_ = handle;
+    }
+    // An abort that comes before the read starts ends it as soon as it does.
+    const BOOL read = cancelled() ? TRUE : ReadFile(handle, &byte, 1, &got, nullptr);
+    const std::lock_guard<std::mutex> hold(probe_lock_);
+    probe_reading_ = INVALID_HANDLE_VALUE;
+    return read;
+}
+
 bool CPort::open_file(const wchar_t* path, std::int32_t loop, float speed) {
     const wchar_t* const shown = path != nullptr ? path : L"";
     const double shown_speed = speed;
@@ -54,7 +78,7 @@ bool CPort::open_file(const wchar_t* path, std::int32_t loop, float speed) {
         return false;
     }
     io = std::make_unique<CNMEAIO>(shown, loop != 0, speed);
-    if (!io->start_input(file_start_timeout_ms)) {
+    if (!io->start_input(file_start_timeout_ms, cancel_event)) {
         io.reset();
         trace(L"CPort::open_file(%s,%s,%.2f): can't start input", shown, L"", shown_speed);
         return false;
@@ -70,7 +94,7 @@ bool CPort::open_memory(const wchar_t* name_of_producer) {
         return false;
     }
     io = std::make_unique<CNMEAIO>(shown);
-    if (!io->start_input(memory_start_timeout_ms)) {
+    if (!io->start_input(memory_start_timeout_ms, cancel_event)) {
         io.reset();
         trace(L"CPort::open_memory(%s): can't start input", shown);
         return false;

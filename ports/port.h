@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "nmeaio/nmea_io.h"
 #include "platform/win32.h"
@@ -32,8 +33,8 @@ class CPort {
     static constexpr int comm_state_attempts = 20;
 
     CPort() = default;
-    // A move carries name, found_rates, io and baud; owner, scan_thread and start_event of the
-    // target start empty.
+    // A move carries name, found_rates, io and baud; owner, scan_thread, start_event and
+    // cancel_event of the target start empty.
     CPort(CPort&& other) noexcept;
     CPort& operator=(CPort&& other) noexcept;
     CPort(const CPort&) = delete;
@@ -75,6 +76,11 @@ class CPort {
     void release_io();
     // Passes a scan event to the owner's listener; Proceed when there is none.
     std::int32_t notify(std::int32_t code, std::int32_t value);
+    // Whether cancel_event has been signalled.
+    bool cancelled() const noexcept;
+    // After cancel_event was signalled, from any thread: ends the probe's read of its first
+    // byte at once, which would otherwise last out the line's 3 s read time-out.
+    void cut_short();
 
     std::atomic<CPortScanner*> owner{nullptr};
     wchar_t name[name_size] = {};
@@ -82,11 +88,20 @@ class CPort {
     std::unique_ptr<CNMEAIO> io;
     HANDLE scan_thread = nullptr;
     HANDLE start_event = nullptr;
+    // Not owned; may be null. Once signalled, a probe, an input start and the receiver
+    // commands of the input give up at once, and a scan of the port probes no further rate.
+    HANDLE cancel_event = nullptr;
     DWORD baud = 0;
 
   private:
     static DWORD scan_proc(LPVOID self);
+    // The probe's one-byte read, which cut_short can end.
+    BOOL probe_read(HANDLE handle, char& byte, DWORD& got);
     // The handle of the reader that answered, taken back so that the next rate reuses the open
     // port; the reader is destroyed.
     HANDLE take_back_handle();
+
+    // The handle a probe reads from, while it reads; a move leaves the target's empty.
+    std::mutex probe_lock_;
+    HANDLE probe_reading_ = INVALID_HANDLE_VALUE;
 };

@@ -112,13 +112,13 @@ void CPort::try_baud_rate(HANDLE handle, std::int32_t rate, std::int32_t byte_si
     // Only a failing call matters: a silent line times out with nothing, which is fine here.
     char byte = 0;
     DWORD got = 0;
-    if (!ReadFile(handle, &byte, 1, &got, nullptr)) {
+    if (!probe_read(handle, byte, got)) {
         fail(ReadFileFailed, L"CPort::try_baud_rate(%p,%d,%d,%d,%d):  ReadFile failed");
         return;
     }
 
     io = std::make_unique<CNMEAIO>(handle);
-    if (!io->start_input(serial_start_timeout_ms)) {
+    if (!io->start_input(serial_start_timeout_ms, cancel_event)) {
         io.reset();
         notify(StartInputFailed, rate);
         report(L"CPort::try_baud_rate(%p,%d,%d,%d,%d):  start input failed");

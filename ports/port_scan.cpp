@@ -16,6 +16,10 @@ HANDLE CPort::take_back_handle() {
 void CPort::scan_port() {
     std::size_t found = 0;
     for (const std::int32_t rate : baud_rates) {
+        // A stopped scan probes no further rate; what was found so far stays.
+        if (cancelled()) {
+            break;
+        }
         // A rate that answered leaves the port open: the next rate goes on with its handle.
         const HANDLE handle = io ? take_back_handle() : create_file(name);
         if (handle == INVALID_HANDLE_VALUE) {
@@ -65,7 +69,8 @@ HANDLE CPort::scan_port_async(HANDLE start) {
 DWORD CPort::scan_proc(LPVOID parameter) {
     CPort* const self = static_cast<CPort*>(parameter);
     trace(L"CPort: scan proc started, thread = %p", GPS::current_thread_for_trace());
-    WaitForSingleObject(self->start_event, INFINITE);
+    const HANDLE released[] = {self->start_event, self->cancel_event};
+    WaitForMultipleObjects(self->cancel_event != nullptr ? 2 : 1, released, FALSE, INFINITE);
     const std::int32_t answer = self->notify(StartPortScan, 0);
     if (answer == Skip || answer == Stop) {
         return 0;

@@ -21,8 +21,13 @@ void close_event(std::atomic<HANDLE>& event) {
 
 }  // namespace
 
+CPortScanner::CPortScanner() : cancel_event(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
 CPortScanner::~CPortScanner() {
     stop();
+    if (cancel_event != nullptr) {
+        CloseHandle(cancel_event);
+    }
 }
 
 bool CPortScanner::begin_scan(CScanListener* given) {
@@ -67,7 +72,9 @@ void CPortScanner::rebuild_ports() {
             ports.reserve(names.size());
             for (const std::wstring& device : names) {
                 trace(L"CPortScanner::enum_ports: <%s> found", device.c_str());
-                ports.emplace_back().set_name(device.c_str());
+                CPort& port = ports.emplace_back();
+                port.set_name(device.c_str());
+                port.cancel_event = cancel_event;
             }
         }
     }
@@ -207,6 +214,9 @@ HANDLE CPortScanner::scan_ports_sequential(CScanListener* given) {
     if (!begin_scan(given)) {
         return nullptr;
     }
+    // The list is rebuilt here rather than on the scan thread, so that it stays as it is while
+    // the scan runs and the caller's thread may read it meanwhile.
+    rebuild_ports();
     close_thread_handle();
     thread = CreateThread(nullptr, GPS::io_thread_stack_size, &CPortScanner::scan_ports_proc_entry,
                           this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
@@ -226,8 +236,10 @@ DWORD CPortScanner::scan_ports_proc_entry(LPVOID self) {
 void CPortScanner::scan_ports_proc() {
     trace(L"CPortScanner: scan ports proc started, thread = %p", GPS::current_thread_for_trace());
     announce(StartScan, nullptr, 0);
-    rebuild_ports();
     for (CPort& port : ports) {
+        if (port.cancelled()) {
+            break;
+        }
         const std::int32_t answer = announce(StartPortScan, port.name, 0);
         if (answer == Skip) {
             continue;
@@ -247,12 +259,24 @@ void CPortScanner::scan_ports_proc() {
 }
 
 void CPortScanner::stop() {
+    if (cancel_event != nullptr) {
+        EventModify(cancel_event, EVENT_SET);
+    }
     if (const HANDLE event = stop_event.load(); event != nullptr) {
         EventModify(event, EVENT_SET);
+    }
+    // The list stays as it is while a scan runs, so its ports can be reached here.
+    if (scanning()) {
+        for (CPort& port : ports) {
+            port.cut_short();
+        }
     }
     if (thread != nullptr) {
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
         thread = nullptr;
+    }
+    if (cancel_event != nullptr) {
+        ResetEvent(cancel_event);
     }
 }

@@ -26,7 +26,7 @@ class CPortScanner {
     static constexpr std::size_t watched_threads = 14;
     static constexpr std::size_t wait_table_size = watched_threads + 1;
 
-    CPortScanner() = default;
+    CPortScanner();
     CPortScanner(const CPortScanner&) = delete;
     CPortScanner& operator=(const CPortScanner&) = delete;
     // Stops a running scan (waiting for its threads), then destroys the ports.
@@ -41,8 +41,10 @@ class CPortScanner {
     // Starts a sequential scan; the handle of its thread (owned by the scanner), or null when a
     // scan runs already or the thread could not start.
     HANDLE scan_ports_sequential(CScanListener* listener);
-    // Detaches the ports of a parallel scan from the listener and waits until the scan's threads
-    // have ended (a sequential scan runs to its end).
+    // Ends a running scan and waits until its threads have ended: the probes give up at once
+    // (their waits take the scanner's cancel event), no further rate or port is probed, and the
+    // ports of a parallel scan report to nobody any more. EndScan still comes, with what was
+    // found so far. The next scan starts afresh.
     void stop();
     // True from the start of a scan until its control thread has sent EndScan.
     bool scanning() const noexcept { return busy.load(); }
@@ -80,6 +82,9 @@ class CPortScanner {
     // After a failed wait: drops entries that cannot be waited on; false when there were none.
     bool drop_unwaitable_entries();
     bool stop_pending = false;
+    // Manual-reset, owned: set by stop until the scan's threads have ended; every port's
+    // cancel_event.
+    HANDLE cancel_event = nullptr;
 
     // Port threads of a parallel scan that are not yet in wait_handles, in list order.
     std::vector<HANDLE> waiting_threads;

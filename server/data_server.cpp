@@ -18,18 +18,25 @@ CDataServer::CDataServer() : valid_rmc(valid_rmc_period_seconds) {
 }
 
 CDataServer::~CDataServer() {
-    // Nothing may start reconnecting once the stop is under way.
-    end_reconnection();
+    // The stop event first: it cuts short a probe the reconnect thread may be running.
+    stopping = true;
     if (stop_event != nullptr) {
         EventModify(stop_event, EVENT_SET);
+        active_port.cut_short();
     }
+    // Nothing may start reconnecting once the stop is under way.
+    end_reconnection();
     wait_main_thread();
-    // Scan threads and readers call back into the server: they end before anything they use.
-    scanner.stop();
+    // The fix goes to disk before anything else is torn down (the main thread has saved it
+    // already when it ran).
+    valid_rmc.stop();
+    // Readers and scan threads call back into the server: they end before anything they use.
     {
         PortAccess access(*this);
         access.take_out();
     }
+    scanner.stop();
+    stream_queue.stop();
     close_if_set(input_ended_event);
     close_if_set(data_stream_event);
     close_if_set(stop_event);
@@ -73,9 +80,11 @@ bool CDataServer::init(bool tick_stamps) {
     }
     trace(L"CDataServer::init:  data stream event innitialized");
     input_ended_event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (input_ended_event == nullptr) {
+    if (input_ended_event == nullptr ||
+        !stream_queue.start(data_stream_event, [this] { request_stop(); })) {
         return false;
     }
+    active_port.cancel_event = stop_event;
     main_thread = CreateThread(nullptr, thread_stack_size, &CDataServer::main_proc, this,
                                STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (main_thread == nullptr) {
@@ -94,9 +103,11 @@ void CDataServer::wait_main_thread() {
 }
 
 void CDataServer::request_stop() {
+    stopping = true;
     stop_reconnection();
     if (stop_event != nullptr) {
         EventModify(stop_event, EVENT_SET);
+        active_port.cut_short();
     }
 }
 
@@ -125,6 +136,10 @@ void CDataServer::run() {
         }
     }
     trace(L"CDataServer::run:  stop signal. Bye !!!");
+    // The newest fix is on disk before the process entry lets a new instance start (it closes
+    // the start event once this thread has ended) and before the inputs are torn down.
+    stopping = true;
+    valid_rmc.stop();
 }
 
 void CDataServer::serve_batch() {

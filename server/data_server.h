@@ -11,11 +11,17 @@
 // Lock order, which every path keeps so that no two threads wait for each other:
 // - the active port and its reader are touched only under port_lock (PortAccess);
 // - a reader is destroyed only after port_lock is released, never on its own thread, and nothing
-//   a reader's callbacks need (the "data_stream" guard, reconnect_lock) is held while waiting for
-//   a reader;
+//   a reader's callbacks need (reconnect_lock) is held while waiting for a reader;
 // - no callback of a reader or of a scan takes port_lock;
-// - port_lock is never taken while a writer on "data_stream" is open.
+// - no thread of the service but the data stream queue's waits for the "data_stream" guard,
+//   which a client may hold for any time: messages go through stream_queue, which only tries it
+//   (data_stream_queue.h). So a stalled client delays the data stream, never a request, a
+//   reader's destruction or the end of a scan.
+//
+// Stopping: stop_event also cuts short every wait of a probe, an input start and a receiver
+// command of the active port (CPort::cancel_event), so that a stop never waits for them.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -29,6 +35,7 @@
 #include "ports/port_scanner.h"
 #include "ports/scan_listener.h"
 #include "protocol/request_codes.h"
+#include "server/data_stream_queue.h"
 #include "server/input_link.h"
 
 class CDataServer final : public CScanListener {
@@ -94,8 +101,10 @@ class CDataServer final : public CScanListener {
     void run();
     void serve_batch();
 
-    // One message on "data_stream", stored whole or not at all; false when it did not fit.
-    bool append_to_data_stream(const GPS::memory_ostream& message);
+    // One message on "data_stream", stored whole or not at all.
+    void append_to_data_stream(const GPS::memory_ostream& message,
+                               tarnwick::server::DataStreamQueue::Overflow overflow =
+                                   tarnwick::server::DataStreamQueue::Overflow::ignored);
     void write_scan_summary(GPS::ostream& answer);
 
     // Request handlers (request_dispatcher.cpp).
@@ -137,6 +146,7 @@ class CDataServer final : public CScanListener {
     // Unnamed, auto-reset: a reader has ended and waits to be taken out by the main thread.
     HANDLE input_ended_event = nullptr;
     GPS::exchange_buffer data_stream;
+    tarnwick::server::DataStreamQueue stream_queue{data_stream};
     GPS::exchange_buffer in;
     GPS::exchange_buffer out;
     CRITICAL_SECTION request_lock;
@@ -154,4 +164,6 @@ class CDataServer final : public CScanListener {
 
     CValidRMCHolder valid_rmc;
     bool tstamp = false;
+    // Set once a stop was asked for: records are no longer passed on.
+    std::atomic<bool> stopping{false};
 };

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "exchange/counted_string.h"
-#include "exchange/exchange_writer.h"
 #include "exchange/memory_stream.h"
 #include "nmea/field_io.h"
 #include "nmea/message_id.h"
@@ -29,14 +28,14 @@ std::int32_t found_rate_count(const CPort& port) {
 
 }  // namespace
 
-bool CDataServer::append_to_data_stream(const GPS::memory_ostream& message) {
-    GPS::exchange_writer writer(data_stream, data_stream_event);
-    writer.write(message.data(), static_cast<int>(message.length()));
-    return writer.good();
+void CDataServer::append_to_data_stream(const GPS::memory_ostream& message,
+                                        tarnwick::server::DataStreamQueue::Overflow overflow) {
+    stream_queue.append(message.data(), message.length(), overflow);
 }
 
 void CDataServer::on_message(int id, CNMEARecord* record) {
-    if (record == nullptr) {
+    // After a stop nothing more reaches clients; the last fix kept is the one saved.
+    if (record == nullptr || stopping.load()) {
         return;
     }
     unsigned char buffer[message_buffer_size];
@@ -57,9 +56,7 @@ void CDataServer::on_message(int id, CNMEARecord* record) {
         return;
     }
     // No client empties the channel: the service stops; what is stored stays for a late reader.
-    if (!append_to_data_stream(message)) {
-        request_stop();
-    }
+    append_to_data_stream(message, tarnwick::server::DataStreamQueue::Overflow::stops_service);
 }
 
 void CDataServer::set_state(CInputLink& link, int state) {

@@ -101,10 +101,10 @@ void CDataServer::serve_request(GPS::istream& request, GPS::ostream& answer) {
 }
 
 void CDataServer::enum_ports_request(GPS::ostream& answer) {
-    // The list belongs to a running scan until its end: the answer then lists nothing.
+    // A running scan keeps its list until its end: the answer is the list it probes. Only this
+    // thread rebuilds the list, so it cannot change while it is written.
     if (!scanner.enum_ports()) {
-        trace(L"CDataServer::serve_request: a scan runs, no ports listed");
-        return write_int(answer, 0);
+        trace(L"CDataServer::serve_request: a scan runs, the ports it probes listed");
     }
     write_int(answer, static_cast<std::int32_t>(scanner.ports.size()));
     for (const CPort& port : scanner.ports) {

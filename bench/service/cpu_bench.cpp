@@ -128,7 +128,9 @@ class Sender {
 class Drain {
   public:
     Drain(tarnwick::client::Client& client, std::chrono::microseconds batching)
-        : client_(client), batching_(batching) {}
+        : client_(client), batching_(batching) {
+        client_.open_data_stream();
+    }
 
     void run() {
         raised_ = SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL) != FALSE;

@@ -198,7 +198,7 @@ TEST_F(PortScannerTest, StopDetachesTheRunningPortsButStillEndsTheScan) {
               (std::vector<ScanEvent>{
                   {StartScan, L"", 0}, {StartPortScan, L"COM1:", 0}, {EndScan, L"", 0}}));
     EXPECT_EQ(scanner.ports[0].scan_thread, nullptr);
-    EXPECT_TRUE(port_is_free(L"COM1:")) << "the probes ran to their end, silently";
+    EXPECT_TRUE(port_is_free(L"COM1:")) << "the port probed nothing more and ends closed";
 }
 
 TEST_F(PortScannerTest, WhileAScanRunsEnumerationAndNewScansAreRefused) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "client/answer.h"
@@ -69,11 +70,12 @@ TEST_F(ServicePortsTest, ConnectWithoutARememberedPortScansUntilEndScan) {
     const auto receiver = start_receiver("COM2:", {"--baud", "9600"});
     start_service();
     EXPECT_EQ(session().ask(RequestBatch().connect(true)).result, 0);
-    // A scan runs: neither another scan nor a listing of ports now.
+    // A scan runs: no other scan now, and the ports listed are those it probes.
     EXPECT_EQ(session().ask(RequestBatch().connect(false)).result, 0);
     const client::Answer ports = session().ask(RequestBatch().enum_ports());
     EXPECT_EQ(ports.code, 1001);
-    EXPECT_EQ(ports.result, 0);
+    EXPECT_EQ(ports.result, static_cast<std::int32_t>(ports.ports.size()));
+    EXPECT_NE(std::find(ports.ports.begin(), ports.ports.end(), L"COM2:"), ports.ports.end());
 
     auto scan_ended = [&] {
         for (const client::StreamMessage* event : messages_with(scan_event_id)) {
