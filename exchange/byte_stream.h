@@ -15,6 +15,9 @@ class istream {
 
     // True once a read could not be delivered.
     bool failed() const noexcept { return failed_; }
+    // Forgets a read that could not be delivered, for a reader that goes on after it: one that
+    // copied nothing and kept its place (the requests of a batch) can still read what follows.
+    void clear_failed() noexcept { failed_ = false; }
 
   protected:
     istream() = default;

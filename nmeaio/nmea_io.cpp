@@ -1,7 +1,5 @@
 #include "nmeaio/nmea_io.h"
 
-#include <cstdint>
-
 #include "nmeaio/scoped_critical_section.h"
 #include "nmeaio/sentence_dispatch.h"
 #include "nmeaio/start_listener.h"
@@ -188,13 +186,7 @@ void CNMEAIO::deliver(const CompleteSentence& sentence) {
 }
 
 void CNMEAIO::assemble_stream(const char* data, std::size_t size) {
-    const std::uint64_t restarts = assembler.restarts();
-    const std::uint64_t overruns = assembler.overruns();
+    // Restarts and overruns are traced by the assembler as they happen, in order with the
+    // sentences around them.
     assembler.feed(data, size, [this](const CompleteSentence& sentence) { deliver(sentence); });
-    for (std::uint64_t n = restarts; n != assembler.restarts(); ++n) {
-        trace(L"CNMEAIO::read_proc: new instruction found befor previous ending");
-    }
-    for (std::uint64_t n = overruns; n != assembler.overruns(); ++n) {
-        trace(L"CNMEAIO::read_proc: buffer overrun");
-    }
 }

@@ -125,8 +125,7 @@ class CNMEAIO {
 
     // Records and parses one sentence for the listener, under the listener lock.
     void deliver(const CompleteSentence& sentence);
-    // Feeds bytes in the stream framing, tracing restarts and overruns as the serial and
-    // shared-memory readers report them.
+    // Feeds bytes in the stream framing (the serial and shared-memory readers).
     void assemble_stream(const char* data, std::size_t size);
     // Appends an encoded command to output under output_lock when there is room; true when
     // something was appended.

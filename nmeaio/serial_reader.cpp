@@ -19,7 +19,14 @@ double seconds_between(const LARGE_INTEGER& from, const LARGE_INTEGER& to,
 // sentence would wait that long before it reaches the parser. The reader keeps the probe's
 // total wait for a first byte (the 3 s between silence checks) but has each read return as soon
 // as bytes have arrived. A port without a total wait is left as it is.
-void return_reads_on_arrival(HANDLE port) {
+//
+// A real UART hands its bytes over a few at a time (a FIFO's worth, 14 bytes or so), and a read
+// that returned at each piece would wake the reader five or more times per sentence. With
+// EV_RXFLAG in its comm mask the port wakes the reader only when a line has ended at the event
+// character, the LF that ends every sentence: one wake-up per sentence and no added latency, as
+// the last byte of a sentence is its LF. Bytes of an unfinished line still come when the line
+// pauses for the total wait, so the silence rule sees every byte.
+void return_reads_per_sentence(HANDLE port) {
     COMMTIMEOUTS timeouts{};
     if (!GetCommTimeouts(port, &timeouts) || timeouts.ReadTotalTimeoutConstant == 0 ||
         timeouts.ReadTotalTimeoutConstant == MAXDWORD) {
@@ -29,6 +36,11 @@ void return_reads_on_arrival(HANDLE port) {
     timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
     if (!SetCommTimeouts(port, &timeouts)) {
         trace(L"CNMEAIO::read_proc: SetCommTimeouts failed with code = %d",
+              static_cast<int>(GetLastError()));
+        return;
+    }
+    if (!SetCommMask(port, EV_RXFLAG)) {
+        trace(L"CNMEAIO::read_proc: SetCommMask failed with code = %d",
               static_cast<int>(GetLastError()));
     }
 }
@@ -68,7 +80,7 @@ DWORD CNMEAIO::read_proc() {
     LARGE_INTEGER last_byte_time;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&last_byte_time);
-    return_reads_on_arrival(port.load());
+    return_reads_per_sentence(port.load());
     for (;;) {
         if (stop_requested) {
             return 0;

@@ -155,6 +155,23 @@ BOOL SetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts) {
     return TRUE;
 }
 
+BOOL SetCommMask(HANDLE handle, DWORD mask) {
+    auto port = port_of(handle);
+    if (!port) {
+        return FALSE;
+    }
+    return port->set_event_mask(mask) ? TRUE : FALSE;
+}
+
+BOOL GetCommMask(HANDLE handle, LPDWORD mask) {
+    auto port = port_of(handle);
+    if (!port || mask == nullptr) {
+        return port ? fail(ERROR_INVALID_PARAMETER, FALSE) : FALSE;
+    }
+    *mask = port->event_mask();
+    return TRUE;
+}
+
 BOOL PurgeComm(HANDLE handle, DWORD flags) {
     auto port = port_of(handle);
     if (!port) {

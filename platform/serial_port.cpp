@@ -115,7 +115,7 @@ SerialPort::Readiness SerialPort::await(Direction direction, std::int64_t deadli
     int wake_fd = wake_fds_[static_cast<int>(direction)];
     for (;;) {
         if (aborted(direction, write_generation)) {
-            return Readiness::expired;
+            return Readiness::aborted;
         }
         timespec left{};
         if (deadline_ns >= 0) {
@@ -140,7 +140,7 @@ SerialPort::Readiness SerialPort::await(Direction direction, std::int64_t deadli
         }
         if (ready > 0 && (entries[1].revents & POLLIN) != 0) {
             if (aborted(direction, write_generation)) {
-                return Readiness::expired;
+                return Readiness::aborted;
             }
             drain_wake(direction);  // left over from an abort meant for an earlier call
         }
@@ -153,6 +153,11 @@ bool SerialPort::read(void* buffer, DWORD size, DWORD& done) {
     if (aborted(Direction::in, 0)) {
         return true;  // an abort that arrived between two reads ends this one
     }
+    // Line reads: the kernel wakes the reader at an LF only, so "bytes have arrived" means "a
+    // line has". The bytes of an unfinished line are taken when the read's time-outs expire
+    // with nothing else, or when the line has gone without an LF for so long that the kernel's
+    // line buffer would fill.
+    const bool lines = line_reads_.load(std::memory_order_acquire);
     std::int64_t start = monotonic_now_ns();
     bool return_at_once = limits.ReadIntervalTimeout == kMaxDword &&
                           limits.ReadTotalTimeoutMultiplier == 0 &&
@@ -179,7 +184,8 @@ bool SerialPort::read(void* buffer, DWORD size, DWORD& done) {
         if (got > 0) {
             done += static_cast<DWORD>(got);
             last_byte = monotonic_now_ns();
-            if (return_after_first) {
+            // A line read delivers one line per call: the others that wait are taken too.
+            if (return_after_first && !lines) {
                 return true;
             }
             continue;
@@ -193,7 +199,10 @@ bool SerialPort::read(void* buffer, DWORD size, DWORD& done) {
             // Hand over what arrived; the failure shows at the next call.
             return done > 0 ? true : fail(error_for_failed_io(nothing_yet ? EIO : error), false);
         }
-        if (return_at_once) {
+        if (return_at_once || (return_after_first && done > 0)) {
+            if (lines && done == 0) {
+                done = take_partial_line(bytes, size);
+            }
             return true;
         }
         std::int64_t deadline = total_deadline;
@@ -201,14 +210,117 @@ bool SerialPort::read(void* buffer, DWORD size, DWORD& done) {
             deadline = earliest(
                 deadline, last_byte + std::int64_t{limits.ReadIntervalTimeout} * kMillisecond);
         }
-        Readiness readiness = await(Direction::in, deadline, 0);
+        std::int64_t wait_until = deadline;
+        if (lines) {
+            wait_until = earliest(deadline, monotonic_now_ns() + partial_line_wait_ns());
+        }
+        Readiness readiness = await(Direction::in, wait_until, 0);
+        if (readiness == Readiness::aborted) {
+            return true;  // an abort: success with what has arrived
+        }
         if (readiness == Readiness::expired) {
-            return true;  // time-out or abort: success with what has arrived
+            const bool timed_out = wait_until == deadline;
+            if (lines && (done == 0 || !timed_out)) {
+                const DWORD taken = take_partial_line(bytes + done, size - done);
+                if (taken > 0) {
+                    done += taken;
+                    last_byte = monotonic_now_ns();
+                    if (return_after_first) {
+                        return true;
+                    }
+                }
+            }
+            if (timed_out) {
+                return true;  // time-out: success with what has arrived
+            }
+            continue;
         }
         // Hung up: the next read still delivers what is buffered, then the failure shows.
         hung_up = readiness == Readiness::hung_up;
     }
     return true;
+}
+
+DWORD SerialPort::take_partial_line(char* bytes, DWORD room) {
+    if (room == 0) {
+        return 0;
+    }
+    std::lock_guard lock(termios_mutex_);
+    termios lines{};
+    if (tcgetattr(fd(), &lines) != 0) {
+        return 0;
+    }
+    // Leaving canonical mode makes every byte the kernel holds readable; back in it, bytes that
+    // came meanwhile count as a line of their own. Nothing is lost or reordered either way.
+    termios bytewise = lines;
+    bytewise.c_lflag &= ~ICANON;
+    if (tcsetattr(fd(), TCSANOW, &bytewise) != 0) {
+        return 0;
+    }
+    DWORD taken = 0;
+    while (taken < room) {
+        const ssize_t got = ::read(fd(), bytes + taken, room - taken);
+        if (got > 0) {
+            taken += static_cast<DWORD>(got);
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break;
+        }
+    }
+    tcsetattr(fd(), TCSANOW, &lines);
+    return taken;
+}
+
+std::int64_t SerialPort::partial_line_wait_ns() const {
+    // Half of the kernel's 4096-byte line buffer at the line's rate (10 bits a byte): 4.3 s at
+    // 4800 baud, 0.36 s at 57600. An NMEA line is at most 82 bytes, so only a line without
+    // sentences (noise, a receiver at another rate) ever waits this long.
+    constexpr std::int64_t kHalfLineBufferBits = 2048 * 10;
+    termios settings{};
+    DWORD rate = tcgetattr(fd(), &settings) == 0 ? rate_for_speed(cfgetispeed(&settings)) : 0;
+    if (rate == 0) {
+        rate = 115200;
+    }
+    return kHalfLineBufferBits * 1'000'000'000 / rate;
+}
+
+bool SerialPort::set_event_mask(DWORD mask) {
+    const bool lines = (mask & EV_RXFLAG) != 0;
+    {
+        std::lock_guard lock(termios_mutex_);
+        termios settings{};
+        if (tcgetattr(fd(), &settings) != 0) {
+            return fail(error_for_failed_io(errno), false);
+        }
+        if (lines) {
+            // Canonical mode with no special character but the LF: the kernel ends a read at
+            // the LF and wakes the reader only then; every other byte, NUL, DEL, ^C, ^D, ^U,
+            // ^W, CR and bytes from 0x80 up included, passes unchanged (no echo, no signals, no
+            // CR or case translation). The NUL of a disabled character is never special.
+            settings.c_lflag |= ICANON;
+            settings.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ISIG | IEXTEN);
+            settings.c_iflag &= ~(ICRNL | INLCR | IGNCR | ISTRIP | PARMRK | IUCLC);
+            for (int special : {VINTR, VQUIT, VERASE, VKILL, VEOF, VEOL, VEOL2, VWERASE, VLNEXT,
+                                VREPRINT, VDISCARD, VSUSP}) {
+                settings.c_cc[special] = _POSIX_VDISABLE;
+            }
+        } else {
+            settings.c_lflag &= ~ICANON;
+        }
+        if (tcsetattr(fd(), TCSANOW, &settings) != 0) {
+            return fail(error_for_failed_io(errno), false);
+        }
+        line_reads_.store(lines, std::memory_order_release);
+    }
+    std::lock_guard lock(settings_mutex_);
+    event_mask_ = mask;
+    return true;
+}
+
+DWORD SerialPort::event_mask() const {
+    std::lock_guard lock(settings_mutex_);
+    return event_mask_;
 }
 
 bool SerialPort::write(const void* buffer, DWORD size, DWORD& done) {
@@ -235,7 +347,7 @@ bool SerialPort::write(const void* buffer, DWORD size, DWORD& done) {
             return done > 0 ? true : fail(error_for_failed_io(errno), false);
         }
         Readiness readiness = await(Direction::out, deadline, write_generation);
-        if (readiness == Readiness::expired) {
+        if (readiness == Readiness::expired || readiness == Readiness::aborted) {
             return true;  // time-out: success with the bytes written so far, as on Windows
         }
         if (readiness == Readiness::hung_up) {
@@ -282,6 +394,7 @@ bool SerialPort::get_state(DCB& dcb) const {
     dcb.StopBits = (settings.c_cflag & CSTOPB) != 0 ? TWOSTOPBITS : ONESTOPBIT;
     dcb.XonChar = static_cast<char>(settings.c_cc[VSTART]);
     dcb.XoffChar = static_cast<char>(settings.c_cc[VSTOP]);
+    dcb.EvtChar = '\n';  // where line reads end (EV_RXFLAG)
     return true;
 }
 
@@ -292,6 +405,7 @@ bool SerialPort::set_state(const DCB& dcb) {
     if (!valid) {
         return fail(ERROR_INVALID_PARAMETER, false);
     }
+    std::lock_guard lock(termios_mutex_);
     termios settings{};
     if (tcgetattr(fd(), &settings) != 0) {
         return fail(error_for_failed_io(errno), false);

@@ -26,13 +26,22 @@ class SerialPort final : public File {
     COMMTIMEOUTS timeouts() const;
     void set_timeouts(const COMMTIMEOUTS& timeouts);
     bool purge(DWORD flags);
+    // EV_RXFLAG switches line reads on (see read()), its absence off; other bits are kept only.
+    bool set_event_mask(DWORD mask);
+    DWORD event_mask() const;
 
   private:
     enum class Direction { in = 0, out = 1 };
-    enum class Readiness { ready, hung_up, expired };
+    enum class Readiness { ready, hung_up, expired, aborted };
     // Sleeps until the line is ready in `direction`, an abort arrives or `deadline_ns`
-    // (monotonic; negative: none) passes; an abort counts as expired.
+    // (monotonic; negative: none) passes.
     Readiness await(Direction direction, std::int64_t deadline_ns, std::uint32_t write_generation);
+    // Line reads: the bytes of an unfinished line, which the kernel holds back until its LF, up
+    // to `room` of them; the count taken.
+    DWORD take_partial_line(char* bytes, DWORD room);
+    // How long a line read may wait before the unfinished line is taken, so that a run without
+    // LF never fills the kernel's line buffer (nanoseconds).
+    std::int64_t partial_line_wait_ns() const;
     bool aborted(Direction direction, std::uint32_t write_generation);
     void abort(Direction direction);
     void drain_wake(Direction direction);
@@ -40,6 +49,11 @@ class SerialPort final : public File {
     SerialClaim claim_;
     mutable std::mutex settings_mutex_;
     COMMTIMEOUTS timeouts_{};
+    DWORD event_mask_ = 0;
+    // Held for every read-modify-write of the termios settings: taking an unfinished line
+    // switches canonical mode off and on, and must not undo a SetCommState between the two.
+    std::mutex termios_mutex_;
+    std::atomic<bool> line_reads_{false};
     // Per direction an eventfd, written to interrupt a sleeping read or write.
     int wake_fds_[2];
     // An aborted read ends the read in progress or, when none is, the next one: a reader

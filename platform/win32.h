@@ -314,6 +314,14 @@ BOOL GetCommTimeouts(HANDLE file, LPCOMMTIMEOUTS timeouts);
 BOOL SetCommTimeouts(HANDLE file, LPCOMMTIMEOUTS timeouts);
 BOOL PurgeComm(HANDLE file, DWORD flags);
 
+// Comm events. On this platform the event character is the line feed (GetCommState reports it as
+// EvtChar; SetCommState leaves it so), and EV_RXFLAG in the mask also makes ReadFile wake only
+// once a line ends there: see docs/platform.md.
+constexpr DWORD EV_RXCHAR = 0x0001;
+constexpr DWORD EV_RXFLAG = 0x0002;
+BOOL SetCommMask(HANDLE file, DWORD mask);
+BOOL GetCommMask(HANDLE file, LPDWORD mask);
+
 // ---- Device enumeration ------------------------------------------------------------------------
 // Fills `list` with the names of the loaded devices (the namespace's COMn: ports, then others),
 // each terminated by NUL, the list by an empty name. `length` counts wide characters: on entry

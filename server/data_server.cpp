@@ -146,8 +146,13 @@ void CDataServer::serve_batch() {
     GPS::scoped_critical_section batch(request_lock);
     GPS::exchange_writer answers(out, answer_event);
     GPS::exchange_reader requests(in);
-    // A request that reads past the channel ends the batch: nothing after it can be found.
-    while (!requests.at_end() && !requests.failed()) {
-        serve_request(requests, answers);
+    // A request whose arguments would run past the channel is answered as a failure, and the
+    // reader, which copied nothing and kept its cursor, reads the next request from there. Only a
+    // code that cannot be read ends the batch: nothing after it can be found.
+    while (!requests.at_end()) {
+        requests.clear_failed();
+        if (!serve_request(requests, answers)) {
+            break;
+        }
     }
 }

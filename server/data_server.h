@@ -78,8 +78,9 @@ class CDataServer final : public CScanListener {
     // A scan step (scan threads; the main thread for a parallel scan's first step).
     std::int32_t set(std::int32_t code, const wchar_t* port, std::int32_t value) override;
 
-    // Serves the request at the front of `in`, appending its answer to `out`.
-    void serve_request(GPS::istream& request, GPS::ostream& answer);
+    // Serves the request at the front of `in`, appending its answer to `out`; false when not even
+    // its code could be read.
+    bool serve_request(GPS::istream& request, GPS::ostream& answer);
 
     // Port selection (port_selection.cpp). `name` holds at least 8 wide characters.
     bool get_last_used_port(wchar_t* name, std::int32_t& baud);

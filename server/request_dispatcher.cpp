@@ -48,56 +48,72 @@ const wchar_t* or_empty(const GPS::owned_wstring& text) {
 
 }  // namespace
 
-void CDataServer::serve_request(GPS::istream& request, GPS::ostream& answer) {
+bool CDataServer::serve_request(GPS::istream& request, GPS::ostream& answer) {
     const auto code = read_value<std::int32_t>(request);
     if (request.failed()) {
-        return;
+        return false;
     }
     if (!is_request(code)) {
         write_int(answer, tarnwick::protocol::no_such_request);
-        return;
+        return true;
     }
     using enum RequestCode;
     const auto request_code = static_cast<RequestCode>(code);
     if (request_code == Quit) {
         request_stop();
-        return;
+        return true;
     }
     write_int(answer, code);
     switch (request_code) {
         case EnumPorts:
-            return enum_ports_request(answer);
+            enum_ports_request(answer);
+            break;
         case Connect:
-            return connect_request(request, answer);
+            connect_request(request, answer);
+            break;
         case ConnectPort:
-            return connect_port_request(request, answer);
+            connect_port_request(request, answer);
+            break;
         case Disconnect:
-            return disconnect_request(answer);
+            disconnect_request(answer);
+            break;
         case GetInputMode:
-            return input_mode_request(answer);
+            input_mode_request(answer);
+            break;
         case OpenFile:
-            return open_file_request(request, answer);
+            open_file_request(request, answer);
+            break;
         case StartWrite:
-            return start_write_request(request, answer);
+            start_write_request(request, answer);
+            break;
         case StopWrite:
-            return stop_write_request(answer);
+            stop_write_request(answer);
+            break;
         case GetValidRMC:
-            return valid_rmc_request(answer);
+            valid_rmc_request(answer);
+            break;
         case GetTimeStampMode:
-            return write_int(answer, tstamp ? 1 : 0);
+            write_int(answer, tstamp ? 1 : 0);
+            break;
         case RestartReceiver:
-            return restart_receiver_request(request, answer);
+            restart_receiver_request(request, answer);
+            break;
         case GetConnection:
-            return connection_request(answer);
+            connection_request(answer);
+            break;
         case GetReceiver:
-            return get_receiver_request(answer);
+            get_receiver_request(answer);
+            break;
         case OpenMemory:
-            return open_memory_request(request, answer);
+            open_memory_request(request, answer);
+            break;
         case SetReceiver:
-            return set_receiver_request(request, answer);
+            set_receiver_request(request, answer);
+            break;
         default:
-            return;
+            break;
     }
+    return true;
 }
 
 void CDataServer::enum_ports_request(GPS::ostream& answer) {

@@ -64,6 +64,30 @@ TEST_F(SerialReaderTest, SentenceSplitAcrossReadsIsDecodedOnce) {
     EXPECT_EQ(listener.deliveries()[0].id, rmc);
 }
 
+// A real UART hands a sentence over in FIFO-sized pieces; between sentences a line may carry
+// bytes a terminal would take as control characters. Every sentence is decoded once and
+// recorded byte for byte, and the noise is dropped.
+TEST_F(SerialReaderTest, SentencesInUartPiecesAmongControlBytesAreDecodedAndRecordedWhole) {
+    CollectingListener listener;
+    CNMEAIO io(open_port());
+    pty_.send(sample_rmc());
+    ASSERT_TRUE(io.start_input(5000));
+    io.set_listener(&listener);
+    ASSERT_TRUE(io.start_write(path("uart.nmea").wstring().c_str()));
+
+    const std::string noise("\x00\x03\x04\x15\x17\x7f\r\x80\xfe\xff\x1a\n", 12);
+    const std::string text = noise + sample_epoch() + noise + sample_epoch();
+    for (std::size_t at = 0; at < text.size(); at += 14) {
+        pty_.send(text.substr(at, 14));
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_TRUE(listener.wait_for_records(6));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(listener.deliveries().size(), 6u);
+    EXPECT_TRUE(io.stop_write());
+    EXPECT_EQ(read_file(path("uart.nmea")), sample_epoch() + sample_epoch());
+}
+
 // A receiver's line is rarely quiet for long at high rates: a sentence must reach the listener
 // as soon as its last byte is read, not when the line next pauses.
 TEST_F(SerialReaderTest, ASentenceArrivesWhileTheLineStaysBusy) {

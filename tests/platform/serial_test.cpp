@@ -336,4 +336,129 @@ TEST_F(SerialPorts, ClosingThePortEndsAReadInAnotherThread) {
     port_ = INVALID_HANDLE_VALUE;
 }
 
+// Line reads (EV_RXFLAG in the comm mask, the reader's setting): one wake-up per line, every
+// byte as it was sent.
+class LineReads : public SerialPorts {
+  protected:
+    void open_for_lines(DWORD total_ms = 2000) {
+        open_port();
+        set_timeouts({kMax, kMax, total_ms, 0, 0});
+        ASSERT_TRUE(SetCommMask(port_, EV_RXFLAG)) << GetLastError();
+    }
+    std::string read_once() {
+        char buffer[4096];
+        DWORD got = 0;
+        EXPECT_TRUE(ReadFile(port_, buffer, sizeof buffer, &got, nullptr)) << GetLastError();
+        return std::string(buffer, got);
+    }
+};
+
+TEST_F(LineReads, EveryByteButTheLineFeedPassesUnchanged) {
+    open_for_lines();
+    DWORD mask = 0;
+    ASSERT_TRUE(GetCommMask(port_, &mask));
+    EXPECT_EQ(mask, EV_RXFLAG);
+    DCB dcb{};
+    ASSERT_TRUE(GetCommState(port_, &dcb));
+    EXPECT_EQ(dcb.EvtChar, '\n');
+    // NUL, ^C, ^D, ^U, ^W, CR, DEL and every byte from 0x80 up, each special somewhere in a
+    // terminal's canonical mode.
+    std::string line;
+    for (int byte = 0; byte < 256; ++byte) {
+        if (byte != '\n') {
+            line.push_back(static_cast<char>(byte));
+        }
+    }
+    line += "\r\n";
+    pty_.send(line);
+    std::string got;
+    while (got.size() < line.size()) {
+        const std::string more = read_once();
+        ASSERT_FALSE(more.empty()) << "only " << got.size() << " bytes came";
+        got += more;
+    }
+    EXPECT_EQ(got, line);
+    EXPECT_EQ(master_receive(1, 100), "") << "nothing is echoed";
+}
+
+TEST_F(LineReads, AReadWaitsForTheLineEndAndTakesEveryFinishedLine) {
+    open_for_lines();
+    const std::string first = "$GPGGA,1,2,3*00\r\n";
+    const std::string second = "$GPGSA,4*00\r\n";
+    auto start = Clock::now();
+    std::thread device([&] {
+        // UART-sized pieces: a read that returned at each would see them one by one.
+        for (std::size_t at = 0; at < first.size(); at += 5) {
+            pty_.send(first.substr(at, 5));
+            Sleep(30);
+        }
+        pty_.send(second + "$GPV");
+    });
+    const std::string got = read_once();
+    const long took = elapsed_ms(start);
+    device.join();
+    EXPECT_TRUE(got == first || got == first + second) << got;
+    EXPECT_GE(took, 3 * 30 - 2);
+    std::string rest = got.substr(first.size());
+    if (rest.empty()) {
+        rest = read_once();
+    }
+    EXPECT_EQ(rest, second) << "the unfinished line stays until its LF or the wait's end";
+}
+
+TEST_F(LineReads, AnUnfinishedLineComesWhenTheWaitEndsAndTheStreamStaysWhole) {
+    open_for_lines(300);
+    pty_.send("$GPRMC,12");
+    auto start = Clock::now();
+    EXPECT_EQ(read_once(), "$GPRMC,12");
+    const long took = elapsed_ms(start);
+    EXPECT_GE(took, 300 - 2);
+    EXPECT_LE(took, 300 + kToleranceMs);
+    pty_.send("34*00\r\n$GP");
+    start = Clock::now();
+    EXPECT_EQ(read_once(), "34*00\r\n");
+    EXPECT_LE(elapsed_ms(start), kToleranceMs);
+    EXPECT_EQ(read_once(), "$GP");
+
+    // Without EV_RXFLAG reads return as soon as bytes arrive again.
+    ASSERT_TRUE(SetCommMask(port_, 0));
+    pty_.send("ab");
+    Sleep(30);
+    start = Clock::now();
+    EXPECT_EQ(read_once(), "ab");
+    EXPECT_LE(elapsed_ms(start), kToleranceMs);
+}
+
+// A line that never ends (noise, a receiver heard at the wrong rate) must not fill the kernel's
+// 4096-byte line buffer, where bytes would be lost: at a fast rate its bytes are taken long
+// before the read's 3 s wait ends.
+TEST_F(LineReads, ALongRunWithoutLineFeedLosesNothing) {
+    open_for_lines(3000);
+    DCB dcb{};
+    ASSERT_TRUE(GetCommState(port_, &dcb));
+    dcb.BaudRate = 230400;  // 2048 bytes of the line buffer in 89 ms
+    ASSERT_TRUE(SetCommState(port_, &dcb)) << GetLastError();
+    std::string sent;
+    for (int i = 0; i < 12; ++i) {
+        std::string chunk(1000, static_cast<char>('a' + i));
+        chunk[500] = '\r';
+        sent += chunk;
+    }
+    const std::string last = "\r\n$GPEND*00\r\n";
+    std::thread device([&] {
+        for (std::size_t at = 0; at < sent.size(); at += 1000) {
+            pty_.send(sent.substr(at, 1000));
+            Sleep(100);
+        }
+        pty_.send(last);
+    });
+    std::string got;
+    auto start = Clock::now();
+    while (got.size() < sent.size() + last.size() && elapsed_ms(start) < 10000) {
+        got += read_once();
+    }
+    device.join();
+    EXPECT_EQ(got, sent + last);
+}
+
 }  // namespace

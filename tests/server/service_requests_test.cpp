@@ -28,6 +28,22 @@ TEST_F(ServiceRequestsTest, RefusedStringCountIsAFailureAndTheBatchGoesOn) {
     EXPECT_EQ(session().ask(RequestBatch().get_input_mode()).code, 1006) << "still serving";
 }
 
+// A count the service accepts whose characters would run past the end of "in": the reader
+// copies nothing and keeps its place, so the request after the count is still served.
+TEST_F(ServiceRequestsTest, StringRunningPastTheChannelFailsAndTheNextRequestIsServed) {
+    start_service();
+    for (const std::int32_t count : {16375, 16378}) {
+        SCOPED_TRACE(count);
+        RawRequests batch;
+        batch.i32(1009).i32(count).i32(1015);  // StartWrite, then GetTimeStampMode
+        const std::optional<Bytes> answer = session().call(batch.bytes());
+        ASSERT_TRUE(answer);
+        RawRequests expected;
+        expected.i32(1009).i32(0).i32(1015).i32(0);
+        EXPECT_EQ(*answer, expected.bytes());
+    }
+}
+
 TEST_F(ServiceRequestsTest, ReplayWithoutLoopEndsOnceAndIsNotReconnected) {
     const std::filesystem::path track = make_track(10);
     start_service();
