@@ -95,34 +95,53 @@ FutexResult sleep_on_many(std::span<const FutexSleep> words, const MonotonicDead
     }
     if (errno == ENOSYS) {
         multi_wait_unavailable();
-        return {FutexOutcome::unsupported};
+        if (multi_wait() == MultiWait::wake_word) {
+            return {FutexOutcome::unsupported};
+        }
+        errno = ENOSYS;
     }
     return outcome_of_error(errno);
 }
 
-constexpr int kUndecided = 0;
-constexpr int kByFutexWaitv = 1;
-constexpr int kByWakeWord = 2;
+enum class Choice { undecided, futex_waitv, wake_word, insist_on_futex_waitv, invalid };
 
-std::atomic<int> chosen_multi_wait{kUndecided};
+std::atomic<Choice> chosen{Choice::undecided};
+
+Choice choice_from_environment() {
+    const char* wanted = std::getenv("TARNWICK_WAIT");
+    if (wanted == nullptr || *wanted == '\0') {
+        return Choice::futex_waitv;
+    }
+    if (std::strcmp(wanted, "futex") == 0) {
+        return Choice::wake_word;
+    }
+    if (std::strcmp(wanted, "futex_waitv") == 0) {
+        return Choice::insist_on_futex_waitv;
+    }
+    return Choice::invalid;  // waits as without it; the service refuses to start
+}
+
+Choice current_choice() {
+    Choice now = chosen.load(std::memory_order_acquire);
+    if (now == Choice::undecided) {
+        // A concurrent ENOSYS (wake_word) is never overridden.
+        chosen.compare_exchange_strong(now, choice_from_environment(), std::memory_order_acq_rel);
+        now = chosen.load(std::memory_order_acquire);
+    }
+    return now;
+}
 
 }  // namespace
 
 MultiWait multi_wait() noexcept {
-    int chosen = chosen_multi_wait.load(std::memory_order_acquire);
-    if (chosen == kUndecided) {
-        const char* forced = std::getenv("TARNWICK_WAIT");
-        int wanted =
-            forced != nullptr && std::strcmp(forced, "futex") == 0 ? kByWakeWord : kByFutexWaitv;
-        // A concurrent ENOSYS (kByWakeWord) is never overridden.
-        chosen_multi_wait.compare_exchange_strong(chosen, wanted, std::memory_order_acq_rel);
-        chosen = chosen_multi_wait.load(std::memory_order_acquire);
-    }
-    return chosen == kByWakeWord ? MultiWait::wake_word : MultiWait::futex_waitv;
+    return current_choice() == Choice::wake_word ? MultiWait::wake_word : MultiWait::futex_waitv;
 }
 
 void multi_wait_unavailable() noexcept {
-    chosen_multi_wait.store(kByWakeWord, std::memory_order_release);
+    Choice now = current_choice();
+    if (now != Choice::insist_on_futex_waitv) {
+        chosen.compare_exchange_strong(now, Choice::wake_word, std::memory_order_acq_rel);
+    }
 }
 
 FutexResult futex_sleep(std::span<const FutexSleep> words, const MonotonicDeadline& deadline) {
@@ -146,16 +165,23 @@ bool futex_calls_available(const char*& missing) noexcept {
     if (futex_call(address_of(&probe), FUTEX_WAIT_BITSET, 1, nullptr, FUTEX_BITSET_MATCH_ANY) !=
             -1 ||
         errno != EAGAIN) {
-        missing = "futex (FUTEX_WAIT_BITSET)";
-        if (errno == 0 || errno == EAGAIN) {
-            errno = ENOSYS;
-        }
+        missing = "the kernel lacks futex (FUTEX_WAIT_BITSET, Linux 2.6.25)";
+        return false;
+    }
+    if (current_choice() == Choice::invalid) {
+        missing = "TARNWICK_WAIT is neither futex nor futex_waitv";
         return false;
     }
     if (multi_wait() == MultiWait::futex_waitv) {
         futex_waitv waiter{1, reinterpret_cast<std::uintptr_t>(address_of(&probe)), FUTEX_32, 0};
         if (call_futex_waitv(&waiter, 1, nullptr) == -1 && errno == ENOSYS) {
             multi_wait_unavailable();
+            if (multi_wait() == MultiWait::futex_waitv) {
+                missing =
+                    "the kernel lacks futex_waitv (Linux 5.16), which TARNWICK_WAIT=futex_waitv "
+                    "insists on";
+                return false;
+            }
         }
     }
     return true;

@@ -34,12 +34,13 @@ struct FutexResult {
 };
 
 // How waits on several objects sleep: on all their words at once (futex_waitv), or on the
-// namespace's wake-up word (wake_word.h) where the kernel lacks that call. Chosen once: the
-// wake-up word when TARNWICK_WAIT=futex is in the environment or when futex_waitv first answers
-// ENOSYS, else futex_waitv.
+// namespace's wake-up word (wake_word.h) where the kernel lacks that call. Chosen once, from
+// TARNWICK_WAIT: "futex" takes the wake-up word, "futex_waitv" insists on futex_waitv (a wait
+// fails where it is missing), unset or empty takes futex_waitv until it first answers ENOSYS.
 enum class MultiWait { futex_waitv, wake_word };
 MultiWait multi_wait() noexcept;
-// Records that futex_waitv is missing (its first ENOSYS); every later wait uses the wake word.
+// Records that futex_waitv is missing (its first ENOSYS); every later wait uses the wake word,
+// unless TARNWICK_WAIT insists on futex_waitv.
 void multi_wait_unavailable() noexcept;
 
 // Sleeps until one of the words is woken, a word differs from its expected value, or the
@@ -52,8 +53,9 @@ FutexResult futex_sleep(std::span<const FutexSleep> words, const MonotonicDeadli
 void futex_wake(FutexWord* word, int count);
 void futex_wake_all(FutexWord* word);
 
-// Whether the kernel answers the calls the waits rely on; false (errno set) names a missing one
-// in `missing`. Asks futex_waitv only when multi_wait() still chooses it.
+// Whether the kernel answers the calls the waits rely on and TARNWICK_WAIT makes sense; false
+// says what is missing or wrong in `missing`, as a phrase for a message. Asks futex_waitv only when
+// multi_wait() still chooses it, so that the choice is made before the first wait.
 bool futex_calls_available(const char*& missing) noexcept;
 
 }  // namespace tarnwick::platform
