@@ -33,6 +33,7 @@ void Event::set() {
         // the exchange in try_acquire and the others sleep again. Waking only one could hand the
         // wake-up to a thread that then takes another object of its multi-wait instead.
         futex_wake_all(&state_->word);
+        announce_signal();
     }
 }
 
@@ -51,6 +52,7 @@ void Event::pulse() {
                                                std::memory_order_acq_rel)) {
     }
     futex_wake_all(&state_->word);
+    announce_signal();
 }
 
 Acquisition Event::try_acquire(WaitMemo& memo) {

@@ -34,6 +34,7 @@ class Event final : public Waitable {
 
     Acquisition try_acquire(WaitMemo& memo) override;
     bool prepare_sleep(FutexSleep& sleep, WaitMemo& memo) override;
+    WakeWord* wake_word() const override { return file_ ? file_->wake_word() : nullptr; }
 
   private:
     std::unique_ptr<EventState> own_state_;

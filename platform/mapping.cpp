@@ -225,6 +225,21 @@ LPVOID MapViewOfFile(HANDLE mapping_handle, DWORD desired_access, DWORD offset_h
     return base;
 }
 
+namespace tarnwick::platform {
+
+WakeWord* wake_word_of_view(const void* address) {
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    std::lock_guard lock(views_mutex());
+    auto after = views().upper_bound(at);
+    if (after == views().begin()) {
+        return nullptr;
+    }
+    const auto& [base, view] = *std::prev(after);
+    return at < base + view.length ? view.mapping->wake_word() : nullptr;
+}
+
+}  // namespace tarnwick::platform
+
 BOOL UnmapViewOfFile(LPCVOID base) {
     View view;
     {

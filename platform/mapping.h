@@ -25,6 +25,8 @@ class Mapping final : public Object {
     std::uint64_t size() const { return size_; }
     bool writable() const { return writable_; }
     bool over_file() const { return backing_ == Backing::file; }
+    // The wake-up word of a named mapping's namespace; null for the others.
+    WakeWord* wake_word() const { return file_ ? file_->wake_word() : nullptr; }
 
   private:
     std::unique_ptr<NamedObjectFile> file_;
@@ -33,5 +35,9 @@ class Mapping final : public Object {
     bool writable_;
     Backing backing_ = Backing::memory;
 };
+
+// The wake-up word of the named mapping whose view holds `address`; null when no view of a
+// named mapping does.
+WakeWord* wake_word_of_view(const void* address);
 
 }  // namespace tarnwick::platform

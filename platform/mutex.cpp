@@ -71,6 +71,7 @@ bool Mutex::release() {
     if (rc != 0) {
         return fail(ERROR_NOT_OWNER, false);
     }
+    announce_signal();  // a recursive hold released once more is no signal, but harmless
     return true;
 }
 
@@ -98,6 +99,11 @@ bool Mutex::prepare_sleep(FutexSleep& sleep, WaitMemo&) {
     }
     sleep = {word, value | FUTEX_WAITERS};
     return true;
+}
+
+FutexWord* Mutex::owner_death_word() {
+    FutexWord* word = lock_word();
+    return (word->load(std::memory_order_acquire) & FUTEX_TID_MASK) != 0 ? word : nullptr;
 }
 
 void Mutex::pass_on_wake() {

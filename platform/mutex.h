@@ -36,6 +36,8 @@ class Mutex final : public Waitable {
     bool prepare_sleep(FutexSleep& sleep, WaitMemo& memo) override;
     void pass_on_wake() override;
     void taken_after_sleep() override;
+    WakeWord* wake_word() const override { return file_ ? file_->wake_word() : nullptr; }
+    FutexWord* owner_death_word() override;
 
   private:
     FutexWord* lock_word() const;

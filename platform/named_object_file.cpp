@@ -68,8 +68,8 @@ NamespaceCreationLock::~NamespaceCreationLock() {
 }
 
 NamedObjectFile::NamedObjectFile(std::filesystem::path path, int fd, bool created,
-                                 std::uint64_t size)
-    : path_(std::move(path)), fd_(fd), created_(created), size_(size) {}
+                                 std::uint64_t size, WakeWord* wake_word)
+    : path_(std::move(path)), fd_(fd), created_(created), size_(size), wake_word_(wake_word) {}
 
 std::unique_ptr<NamedObjectFile> NamedObjectFile::acquire(
     const NamespaceCreationLock& lock, std::wstring_view name, const char* suffix,
@@ -82,6 +82,10 @@ std::unique_ptr<NamedObjectFile> NamedObjectFile::acquire(
         return fail(ERROR_FILENAME_EXCED_RANGE, nullptr);
     }
     std::filesystem::path path = lock.objects_directory() / *file_name;
+    WakeWord* wake_word = namespace_wake_word(lock.objects_directory());
+    if (wake_word == nullptr) {
+        return fail_errno(nullptr);
+    }
     int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW;
     if (disposition == Disposition::create_or_open) {
         flags |= O_CREAT;
@@ -121,7 +125,7 @@ std::unique_ptr<NamedObjectFile> NamedObjectFile::acquire(
         errno = error;
         return fail_errno(nullptr);
     }
-    std::unique_ptr<NamedObjectFile> file(new NamedObjectFile(path, fd, created, size));
+    std::unique_ptr<NamedObjectFile> file(new NamedObjectFile(path, fd, created, size, wake_word));
     if (map_whole) {
         // A holder that left a file shorter than the object would make every access fault.
         if (size == 0 || size < create_size) {

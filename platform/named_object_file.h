@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/wake_word.h"
 #include "platform/win32.h"
 
 namespace tarnwick::platform {
@@ -60,15 +61,19 @@ class NamedObjectFile {
     int fd() const { return fd_; }
     std::uint64_t size() const { return size_; }
     void* memory() const { return memory_; }
+    // The wake-up word of the object's namespace, which its signals bump.
+    WakeWord* wake_word() const { return wake_word_; }
 
   private:
-    NamedObjectFile(std::filesystem::path path, int fd, bool created, std::uint64_t size);
+    NamedObjectFile(std::filesystem::path path, int fd, bool created, std::uint64_t size,
+                    WakeWord* wake_word);
 
     std::filesystem::path path_;
     int fd_;
     bool created_;
     std::uint64_t size_;
     void* memory_ = nullptr;
+    WakeWord* wake_word_;
 };
 
 }  // namespace tarnwick::platform

@@ -71,6 +71,7 @@ void Thread::run() {
     tsan_release(this);
     ended_.store(1, std::memory_order_release);
     futex_wake_all(&ended_);
+    announce_signal();
 }
 
 DWORD Thread::resume() {

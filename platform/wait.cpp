@@ -1,12 +1,18 @@
 // WaitForSingleObject and WaitForMultipleObjects (wait-any): take the lowest-indexed signalled
-// object, else sleep on all their futex words at once until a wake-up or the time-out. A shared
-// counter can take part as one more object (counter_wait.h).
+// object, else sleep on all their futex words at once (one word: the classic futex call) until
+// a wake-up or the time-out; without futex_waitv, several objects sleep on their namespace's
+// wake-up word instead (wake_word.h). A shared counter can take part as one more object
+// (counter_wait.h).
 
 #include <array>
+#include <memory>
+#include <system_error>
 #include <vector>
 
 #include "platform/counter_wait.h"
 #include "platform/last_error.h"
+#include "platform/lock_word_watch.h"
+#include "platform/mapping.h"
 #include "platform/tsan_annotations.h"
 #include "platform/waitable.h"
 
@@ -24,26 +30,82 @@ DWORD result_for(Acquisition acquisition, std::size_t index) {
     return base + static_cast<DWORD>(index);
 }
 
-// The lowest index that could be taken, or nothing.
-std::optional<DWORD> take_first(WaitSet& set, std::optional<std::size_t> woken_by) {
+struct Taken {
+    std::size_t index;
+    Acquisition acquisition;
+};
+
+// The lowest-indexed object that could be taken, or nothing.
+std::optional<Taken> take_first(WaitSet& set) {
     for (std::size_t i = 0; i < set.objects.size(); ++i) {
         Acquisition acquisition = set.objects[i]->try_acquire(set.memos[i]);
-        if (acquisition == Acquisition::busy) {
-            continue;
+        if (acquisition != Acquisition::busy) {
+            return Taken{i, acquisition};
         }
-        if (woken_by) {
-            if (*woken_by == i) {
-                set.objects[i]->taken_after_sleep();
-            } else {
-                set.objects[*woken_by]->pass_on_wake();
-            }
-        }
-        return result_for(acquisition, i);
-    }
-    if (woken_by) {
-        set.objects[*woken_by]->pass_on_wake();
     }
     return std::nullopt;
+}
+
+bool prepare_all(WaitSet& set) {
+    for (std::size_t i = 0; i < set.objects.size(); ++i) {
+        if (!set.objects[i]->prepare_sleep(set.sleeps[i], set.memos[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The word a wait without futex_waitv sleeps on: the namespace's of its named objects, else
+// this process's own. Null when the objects belong to several namespaces, whose signals bump
+// different words.
+WakeWord* wake_word_for(const WaitSet& set) {
+    WakeWord* chosen = nullptr;
+    for (const auto& object : set.objects) {
+        WakeWord* word = object->wake_word();
+        if (word != nullptr && chosen != nullptr && word != chosen) {
+            return nullptr;
+        }
+        if (word != nullptr) {
+            chosen = word;
+        }
+    }
+    return chosen != nullptr ? chosen : &process_wake_word();
+}
+
+// Several objects where the kernel cannot sleep on all their words: read the wake-up word,
+// look at the objects, sleep on the word while it still holds what was read. A signal after
+// the read changes the word, so the sleep either does not begin or is woken.
+DWORD wait_on_wake_word(WaitSet& set, const MonotonicDeadline& deadline, bool no_wait) {
+    WakeWord* word = wake_word_for(set);
+    if (word == nullptr) {
+        return fail(ERROR_NOT_SUPPORTED, WAIT_FAILED);
+    }
+    const WakeWordSleeper sleeper(*word);
+    for (;;) {
+        const std::uint32_t seen = sleeper.look();
+        if (auto taken = take_first(set)) {
+            return result_for(taken->acquisition, taken->index);
+        }
+        if (no_wait || deadline.passed()) {
+            return WAIT_TIMEOUT;
+        }
+        if (!prepare_all(set)) {
+            continue;
+        }
+        std::vector<std::unique_ptr<LockWordWatch>> watches;
+        try {
+            for (const auto& object : set.objects) {
+                if (FutexWord* lock_word = object->owner_death_word()) {
+                    watches.push_back(std::make_unique<LockWordWatch>(*lock_word));
+                }
+            }
+        } catch (const std::system_error&) {
+            return fail(ERROR_NOT_ENOUGH_MEMORY, WAIT_FAILED);
+        }
+        if (sleeper.sleep(seen, deadline).outcome == FutexOutcome::failed) {
+            return fail_errno(WAIT_FAILED);
+        }
+    }
 }
 
 // A counter as a wait object: taken once it no longer holds the value the waiter saw.
@@ -61,6 +123,7 @@ class CounterChange final : public Waitable {
         sleep = {&counter_, seen_};
         return true;
     }
+    WakeWord* wake_word() const override { return wake_word_of_view(&counter_); }
 
   private:
     SharedCounter& counter_;
@@ -83,21 +146,32 @@ bool look_up(DWORD count, const HANDLE* handles, WaitSet& set) {
 DWORD wait_any(WaitSet& set, DWORD milliseconds) {
     set.memos.resize(set.objects.size());
     set.sleeps.resize(set.objects.size());
-    MonotonicDeadline deadline = MonotonicDeadline::after_ms(milliseconds);
+    const MonotonicDeadline deadline = MonotonicDeadline::after_ms(milliseconds);
+    const bool no_wait = milliseconds == 0;
+    if (set.objects.size() > 1 && multi_wait() == MultiWait::wake_word) {
+        return wait_on_wake_word(set, deadline, no_wait);
+    }
     std::optional<std::size_t> woken_by;
     for (;;) {
-        if (auto taken = take_first(set, woken_by)) {
-            return *taken;
+        if (auto taken = take_first(set)) {
+            if (woken_by == taken->index) {
+                set.objects[taken->index]->taken_after_sleep();
+            } else if (woken_by) {
+                set.objects[*woken_by]->pass_on_wake();
+            }
+            return result_for(taken->acquisition, taken->index);
         }
-        woken_by.reset();
-        if (deadline.passed() || milliseconds == 0) {
+        if (no_wait || deadline.passed()) {
+            if (woken_by) {
+                set.objects[*woken_by]->pass_on_wake();
+            }
             return WAIT_TIMEOUT;
         }
-        bool ready_to_sleep = true;
-        for (std::size_t i = 0; i < set.objects.size() && ready_to_sleep; ++i) {
-            ready_to_sleep = set.objects[i]->prepare_sleep(set.sleeps[i], set.memos[i]);
-        }
-        if (!ready_to_sleep) {
+        // Going back to sleep keeps a wake-up that found its mutex taken again: preparing the
+        // sleep marks the mutex as waited on, so its next release wakes a sleeper. Passing the
+        // wake-up on instead would bounce it between sleepers until that release.
+        woken_by.reset();
+        if (!prepare_all(set)) {
             continue;
         }
         FutexResult slept = futex_sleep(set.sleeps, deadline);
@@ -108,6 +182,8 @@ DWORD wait_any(WaitSet& set, DWORD milliseconds) {
             case FutexOutcome::changed:
             case FutexOutcome::timed_out:  // one last look before reporting the time-out
                 break;
+            case FutexOutcome::unsupported:
+                return wait_on_wake_word(set, deadline, no_wait);
             case FutexOutcome::failed:
                 return fail_errno(WAIT_FAILED);
         }
@@ -128,6 +204,7 @@ void advance_counter(SharedCounter& counter) noexcept {
     tsan_release(&counter);
     counter.fetch_add(1, std::memory_order_acq_rel);
     futex_wake_all(&counter);
+    announce_signal();
 }
 
 DWORD wait_for_objects_or_counter(DWORD count, const HANDLE* handles, SharedCounter& counter,

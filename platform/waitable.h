@@ -1,11 +1,13 @@
 #pragma once
 // What WaitForSingleObject / WaitForMultipleObjects need of an object: an attempt to take it
-// without blocking, and a futex word to sleep on while it cannot be taken.
+// without blocking, a futex word to sleep on while it cannot be taken, and the wake-up word its
+// signals bump (wake_word.h) for kernels that cannot sleep on several futex words at once.
 
 #include <cstdint>
 
 #include "platform/futex.h"
 #include "platform/handle_table.h"
+#include "platform/wake_word.h"
 
 namespace tarnwick::platform {
 
@@ -29,6 +31,13 @@ class Waitable : public Object {
     virtual void pass_on_wake() {}
     // The object was taken after this thread had slept on it.
     virtual void taken_after_sleep() {}
+    // The wake-up word of the namespace the object lives in; null for an object of this
+    // process alone (signalled only here: every word of the process is bumped).
+    virtual WakeWord* wake_word() const { return nullptr; }
+    // The word that only the kernel wakes when the object's owner dies (an owned mutex's lock
+    // word), which a sleep on the wake-up word must have watched (lock_word_watch.h); null
+    // when there is none.
+    virtual FutexWord* owner_death_word() { return nullptr; }
 };
 
 }  // namespace tarnwick::platform

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/kernel_support.h"
 #include "platform/stop_signals.h"
 #include "platform/win32.h"
 #include "server/data_server.h"
@@ -36,6 +37,9 @@ Environment:
   TARNWICK_HOME   the namespace: state, port map and named objects (default
                   $XDG_STATE_HOME/tarnwick, else ~/.local/state/tarnwick)
   TARNWICK_DEBUG  1: trace to standard error (the journal, under systemd)
+  TARNWICK_WAIT   futex: waits on several objects sleep on the namespace's wake-up word
+                  (the way taken anyway on kernels before 5.16); futex_waitv: refuse to
+                  start without futex_waitv
 
 docs/running.md explains installing, the user service and access to serial devices.
 )";
@@ -86,6 +90,11 @@ int main(int argc, char** argv) {
     if (argument_is(argc, argv, "--version")) {
         std::printf("tarnwickd %s\n", TARNWICK_VERSION);
         return 0;
+    }
+    // Said whether tracing or not: without it the service would stop at its first wait, silently.
+    if (const char* missing = tarnwick::platform::missing_kernel_support()) {
+        std::fprintf(stderr, "tarnwickd: cannot run here: %s (docs/running.md)\n", missing);
+        return -1;
     }
     try {
         // Before the first thread exists, so that none of them receives the stop signals.

@@ -1,7 +1,10 @@
 // Measures what the platform promises its waiters:
-//  - the latency from SetEvent in one process to the return of WaitForSingleObject in
-//    another (both stamp CLOCK_MONOTONIC; the setter's stamp travels in shared memory);
-//  - the CPU time a thread spends blocked in WaitForSingleObject for 10 seconds.
+//  - the latency from SetEvent in one process to the return of a wait on two objects in
+//    another (both stamp CLOCK_MONOTONIC; the setter's stamp travels in shared memory), once
+//    with each way of waiting on several objects: futex_waitv, and the namespace's wake-up
+//    word that kernels without it use (the echo process runs with TARNWICK_WAIT=futex);
+//  - the CPU time a thread spends blocked for 10 seconds in a wait on two objects (run with
+//    TARNWICK_WAIT=futex to measure it on the wake-up word).
 // Usage: platform_wake_bench [round_trips] [idle_seconds]
 // Runs in a private namespace (a temporary TARNWICK_HOME) unless one is set.
 
@@ -20,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/futex.h"
 #include "platform/namespace.h"
 #include "platform/win32.h"
 
@@ -76,7 +80,23 @@ double percentile(std::vector<double>& values, double share) {
     return values[index];
 }
 
-int measure_latency(const char* self, int round_trips) {
+// The environment of the echo process: ours, with TARNWICK_WAIT=futex or without TARNWICK_WAIT.
+std::vector<char*> echo_environment(bool wake_word, std::string& forced) {
+    std::vector<char*> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, "TARNWICK_WAIT=", 14) != 0) {
+            environment.push_back(*entry);
+        }
+    }
+    forced = "TARNWICK_WAIT=futex";
+    if (wake_word) {
+        environment.push_back(forced.data());
+    }
+    environment.push_back(nullptr);
+    return environment;
+}
+
+int measure_latency(const char* self, int round_trips, bool wake_word) {
     HANDLE ping = CreateEventW(nullptr, FALSE, FALSE, kPing);
     HANDLE pong = CreateEventW(nullptr, FALSE, FALSE, kPong);
     HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, kStop);
@@ -90,7 +110,9 @@ int measure_latency(const char* self, int round_trips) {
     std::string mode = "--echo";
     char* argv[] = {self_path.data(), mode.data(), nullptr};
     pid_t child = 0;
-    if (posix_spawn(&child, self, nullptr, nullptr, argv, environ) != 0) {
+    std::string forced;
+    std::vector<char*> environment = echo_environment(wake_word, forced);
+    if (posix_spawn(&child, self, nullptr, nullptr, argv, environment.data()) != 0) {
         std::fprintf(stderr, "cannot start the echo process\n");
         return 1;
     }
@@ -114,8 +136,10 @@ int measure_latency(const char* self, int round_trips) {
     SetEvent(stop);
     int status = 0;
     waitpid(child, &status, 0);
-    std::printf("cross-process wake latency (SetEvent -> return from the wait), %d samples:\n",
-                round_trips);
+    std::printf(
+        "cross-process wake latency (SetEvent -> return from a wait on two objects, %s), %d "
+        "samples:\n",
+        wake_word ? "wake-up word" : "futex_waitv", round_trips);
     std::printf("  one way:    p50 %7.1f us   p99 %7.1f us   max %8.1f us\n",
                 percentile(one_way_us, 0.50), percentile(one_way_us, 0.99),
                 percentile(one_way_us, 1.0));
@@ -131,20 +155,26 @@ int measure_latency(const char* self, int round_trips) {
 }
 
 void measure_idle_cpu(int seconds) {
-    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE never[] = {CreateEventW(nullptr, TRUE, FALSE, nullptr),
+                      CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::int64_t cpu_ns = 0;
     std::int64_t wall_ns = 0;
     std::thread waiter([&] {
         std::int64_t cpu_before = now_ns(CLOCK_THREAD_CPUTIME_ID);
         std::int64_t wall_before = now_ns();
-        WaitForSingleObject(never, static_cast<DWORD>(seconds) * 1000);
+        WaitForMultipleObjects(2, never, FALSE, static_cast<DWORD>(seconds) * 1000);
         cpu_ns = now_ns(CLOCK_THREAD_CPUTIME_ID) - cpu_before;
         wall_ns = now_ns() - wall_before;
     });
     waiter.join();
-    std::printf("thread waiting %.2f s: %.1f us of CPU time\n", static_cast<double>(wall_ns) / 1e9,
+    const bool wake_word =
+        tarnwick::platform::multi_wait() == tarnwick::platform::MultiWait::wake_word;
+    std::printf("thread waiting %.2f s on two objects (%s): %.1f us of CPU time\n",
+                static_cast<double>(wall_ns) / 1e9, wake_word ? "wake-up word" : "futex_waitv",
                 static_cast<double>(cpu_ns) / 1000.0);
-    CloseHandle(never);
+    for (HANDLE handle : never) {
+        CloseHandle(handle);
+    }
 }
 
 }  // namespace
@@ -163,7 +193,21 @@ int main(int argc, char** argv) {
         }
         setenv("TARNWICK_HOME", home.c_str(), 1);
     }
-    int result = measure_latency(argv[0], std::max(round_trips, 1));
+    // futex_waitv only where the kernel has it; the wake-up word everywhere.
+    const char* missing = nullptr;
+    if (!tarnwick::platform::futex_calls_available(missing)) {
+        std::fprintf(stderr, "the kernel lacks %s\n", missing);
+        return 1;
+    }
+    int result = 0;
+    if (tarnwick::platform::multi_wait() == tarnwick::platform::MultiWait::futex_waitv) {
+        result = measure_latency(argv[0], std::max(round_trips, 1), false);
+    } else {
+        std::printf("futex_waitv: not used here (missing, or TARNWICK_WAIT=futex)\n");
+    }
+    if (result == 0) {
+        result = measure_latency(argv[0], std::max(round_trips, 1), true);
+    }
     if (result == 0 && idle_seconds > 0) {
         measure_idle_cpu(idle_seconds);
     }

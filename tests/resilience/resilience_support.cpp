@@ -64,4 +64,21 @@ std::unique_ptr<SpawnedProcess> without_dac_override(const std::string& program,
     return std::make_unique<SpawnedProcess>(WITHOUT_DAC_OVERRIDE_PATH, words);
 }
 
+std::unique_ptr<SpawnedProcess> without_syscalls(const std::string& calls,
+                                                 const std::string& program,
+                                                 const std::vector<std::string>& args) {
+    std::vector<std::string> words = {calls.empty() ? "none" : calls, program};
+    words.insert(words.end(), args.begin(), args.end());
+    return std::make_unique<SpawnedProcess>(WITHOUT_SYSCALLS_PATH, words);
+}
+
+std::string stderr_of_without_syscalls(const std::string& calls, const std::string& program,
+                                       int* exit_code) {
+    // The shell hands the program's standard error to the output the test reads.
+    return run_child("/bin/sh",
+                     {"-c", "exec \"$0\" \"$@\" 2>&1 >/dev/null", WITHOUT_SYSCALLS_PATH,
+                      calls.empty() ? "none" : calls, program},
+                     exit_code);
+}
+
 }  // namespace tarnwick::test

@@ -32,4 +32,12 @@ std::unique_ptr<SpawnedProcess> load_watcher(std::chrono::seconds duration,
 std::unique_ptr<SpawnedProcess> without_dac_override(const std::string& program,
                                                      const std::vector<std::string>& args);
 
+// `program` run where the system calls `calls` (comma-separated; empty for none) answer ENOSYS.
+std::unique_ptr<SpawnedProcess> without_syscalls(const std::string& calls,
+                                                 const std::string& program,
+                                                 const std::vector<std::string>& args);
+// The same, run to its end: what it wrote on standard error; `exit_code` receives its exit code.
+std::string stderr_of_without_syscalls(const std::string& calls, const std::string& program,
+                                       int* exit_code);
+
 }  // namespace tarnwick::test
