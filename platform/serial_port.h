@@ -36,6 +36,8 @@ class SerialPort final : public File {
     // Sleeps until the line is ready in `direction`, an abort arrives or `deadline_ns`
     // (monotonic; negative: none) passes.
     Readiness await(Direction direction, std::int64_t deadline_ns, std::uint32_t write_generation);
+    // Line reads: true when a finished line waits (or the check failed).
+    bool line_waiting() const;
     // Line reads: the bytes of an unfinished line, which the kernel holds back until its LF, up
     // to `room` of them; the count taken.
     DWORD take_partial_line(char* bytes, DWORD room);

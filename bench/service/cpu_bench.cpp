@@ -25,41 +25,21 @@
 #include "bench/service/receiver_line.h"
 #include "bench/service/service_child.h"
 #include "bench/service/service_connection.h"
+#include "bench/service/simulated_drive.h"
 #include "client/stream_message.h"
 #include "exchange/exchange_reader.h"
 #include "platform/win32.h"
-#include "tools/tarnwick-sim/nmea_sentences.h"
-#include "tools/tarnwick-sim/scenario.h"
 
 namespace {
 
 using tarnwick::bench::monotonic_ns;
 using tarnwick::bench::sleep_until;
 
-// Ten minutes of the simulated drive (an outage without fix included), sent in a cycle.
-constexpr int drive_epochs = 600;
 // Epochs per write when the line is flooded: large writes, as a fast receiver's burst.
 constexpr std::size_t flood_batch = 32;
 
-struct Epochs {
-    std::vector<std::string> texts;
-    std::vector<int> sentences;
-};
-
-// At most eight satellites in view make a GSV set of two sentences: epochs of 7 sentences.
-Epochs simulated_drive(int satellites_in_view) {
-    Epochs drive;
-    tarnwick::sim::ScenarioOptions options;
-    options.max_in_view = satellites_in_view;
-    tarnwick::sim::Scenario scenario{options};
-    for (int i = 0; i < drive_epochs; ++i) {
-        std::string text;
-        tarnwick::sim::append_epoch_sentences(text, scenario.next_epoch());
-        drive.sentences.push_back(static_cast<int>(std::count(text.begin(), text.end(), '\n')));
-        drive.texts.push_back(std::move(text));
-    }
-    return drive;
-}
+using tarnwick::bench::Epochs;
+using tarnwick::bench::simulated_drive;
 
 // The receiver: epochs at a rate per second (0: back to back, as fast as the line takes them).
 // It starts at 10 per second, so that the backlog the line gathers while the service connects

@@ -14,7 +14,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <string>
+#include <string_view>
 #include <system_error>
 
 #include "bench/service/receiver_line.h"
@@ -140,6 +143,31 @@ long ServiceChild::peak_resident_kib() const {
 
 long ServiceChild::resident_kib() const {
     return status_kib("VmRSS");
+}
+
+std::map<pid_t, ServiceChild::Switches> ServiceChild::thread_switches() const {
+    std::map<pid_t, Switches> switches;
+    if (reaped_) {
+        return switches;
+    }
+    std::error_code error;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid_) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream status(task.path() / "status");
+        Switches count;
+        std::string line;
+        while (std::getline(status, line)) {
+            constexpr std::string_view voluntary = "voluntary_ctxt_switches:";
+            constexpr std::string_view involuntary = "nonvoluntary_ctxt_switches:";
+            if (line.starts_with(voluntary)) {
+                count.voluntary = std::strtoull(line.c_str() + voluntary.size(), nullptr, 10);
+            } else if (line.starts_with(involuntary)) {
+                count.involuntary = std::strtoull(line.c_str() + involuntary.size(), nullptr, 10);
+            }
+        }
+        switches[static_cast<pid_t>(std::stol(task.path().filename().string()))] = count;
+    }
+    return switches;
 }
 
 bool ServiceChild::running() const {

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,13 @@ class ServiceChild {
     // Peak and current resident set (VmHWM, VmRSS) in KiB; -1 once it has ended.
     long peak_resident_kib() const;
     long resident_kib() const;
+    // Context switches of each thread so far, from /proc/<pid>/task/<tid>/status; empty once
+    // it has ended.
+    struct Switches {
+        std::uint64_t voluntary = 0;    // the thread waited
+        std::uint64_t involuntary = 0;  // the thread was preempted
+    };
+    std::map<pid_t, Switches> thread_switches() const;
     // True while the process has not ended (a zombie counts as ended).
     bool running() const;
 
