@@ -30,8 +30,10 @@ constexpr int hex_value(char c) noexcept {
     return -1;
 }
 
+// The C library's long: 64 bits on 64-bit machines, 32 on 32-bit ARM; atoi and strtol saturate
+// at its range, so the conversions here do too (a magnitude of 64 bits holds either bound).
 constexpr std::uint64_t long_max = static_cast<std::uint64_t>(std::numeric_limits<long>::max());
-static_assert(sizeof(long) == 8, "atoi's overflow rule is that of a 64-bit long");
+static_assert(sizeof(long) <= sizeof(std::uint64_t));
 
 // Applies the sign to a magnitude the way strtol does, saturating at the long range.
 long signed_saturated(std::uint64_t magnitude, bool negative) noexcept {

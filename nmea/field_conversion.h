@@ -12,8 +12,9 @@ namespace tarnwick::nmea {
 std::int32_t to_int_any(const char* text) noexcept;
 
 // atoi: optional blanks, an optional sign, decimal digits up to the first other character, 0
-// without digits. Overflow behaves as glibc on x86-64 Linux: strtol's value saturated to the
-// 64-bit long range, then its low 32 bits. Narrower members take the low bits of this.
+// without digits. Overflow behaves as glibc's atoi: strtol's value saturated to the range of
+// long (64 bits on 64-bit machines, 32 bits on 32-bit ones), then its low 32 bits. Narrower
+// members take the low bits of this.
 // Inline for the texts receivers send, up to nine plain digits.
 inline std::int32_t to_int(const char* text) noexcept {
     std::uint32_t value = 0;

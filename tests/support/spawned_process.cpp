@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <stdexcept>
 #include <utility>
 
@@ -25,8 +26,17 @@ SpawnedProcess::SpawnedProcess(const std::filesystem::path& program,
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDOUT_FILENO);
 
+    // Where the tests run under a user-mode emulator without binfmt_misc, the programs they
+    // start must run under it too: TARNWICK_TEST_EMULATOR names it (scripts/cross-test.sh).
+    std::string emulator;
+    if (const char* named = std::getenv("TARNWICK_TEST_EMULATOR"); named != nullptr) {
+        emulator = named;
+    }
     std::string program_path = program.string();
     std::vector<char*> argv;
+    if (!emulator.empty()) {
+        argv.push_back(emulator.data());
+    }
     argv.push_back(program_path.data());
     std::vector<std::string> arg_copies = args;
     for (auto& arg : arg_copies) {
@@ -34,7 +44,8 @@ SpawnedProcess::SpawnedProcess(const std::filesystem::path& program,
     }
     argv.push_back(nullptr);
     const int spawned =
-        posix_spawn(&pid_, program_path.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn(&pid_, emulator.empty() ? program_path.c_str() : emulator.c_str(), &actions,
+                    nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(pipe_ends[1]);
     output_ = pipe_ends[0];

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Cross-builds the unit tests of platform, exchange, nmea, nmeaio and fixstore for 64-bit ARM
+# (aarch64) and 32-bit ARM (armhf) with Debian's cross compilers, and runs them under
+# qemu-user-static: once as they are and, for the waits, once more with TARNWICK_WAIT=futex
+# (Debian 12's emulator has no futex_waitv, so there the wake-up word is taken by itself anyway).
+# GoogleTest is built from /usr/src/googletest with each cross compiler.
+#
+# Usage: scripts/cross-test.sh [aarch64] [armhf]      (both when none is named)
+# Needs: g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user-static googletest
+#
+# Tests that need what qemu-user cannot give are left out and named: the emulator does not
+# implement robust futexes (set_robust_list answers ENOSYS), so a mutex whose owner died is
+# never handed on as abandoned.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+arches=("$@")
+((${#arches[@]})) || arches=(aarch64 armhf)
+jobs=${JOBS:-2}
+
+unit_tests=(
+  platform/platform_wait_test platform/platform_thread_test platform/platform_named_objects_test
+  platform/platform_mapping_test platform/platform_registry_test platform/platform_port_map_test
+  platform/platform_counter_wait_test platform/platform_objects_directory_test
+  platform/platform_serial_test platform/platform_text_conversion_test
+  exchange/exchange_stream_test exchange/exchange_channel_test
+  nmea/nmea_test
+  nmeaio/sentence_assembler_test nmeaio/mapped_stream_test nmeaio/sentence_dispatch_test
+  nmeaio/nmea_io_test
+  fixstore/valid_rmc_holder_test
+)
+# Run a second time with the wake-up word forced.
+wake_word_tests=(platform/platform_wait_test platform/platform_named_objects_test
+  platform/platform_counter_wait_test)
+# What qemu-user cannot do (see above).
+emulator_limits='*Abandoned*:*KilledProcess*:*KilledAtRandom*:*abandoned*'
+
+failed=0
+for arch in "${arches[@]}"; do
+  case "$arch" in
+    aarch64) triple=aarch64-linux-gnu processor=aarch64 qemu=qemu-aarch64-static ;;
+    armhf) triple=arm-linux-gnueabihf processor=arm qemu=qemu-arm-static ;;
+    *) echo "unknown architecture: $arch" >&2; exit 2 ;;
+  esac
+  started=$(date +%s)
+  root=$PWD/build/cross-$arch
+  mkdir -p "$root"
+  cat >"$root/toolchain.cmake" <<TOOLCHAIN
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR $processor)
+set(CMAKE_CXX_COMPILER $triple-g++)
+set(CMAKE_C_COMPILER $triple-gcc)
+set(CMAKE_FIND_ROOT_PATH /usr/$triple $root/googletest)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Header-only packages of the host (CLI11, nlohmann-json) let the tools' folders configure;
+# nothing built here uses them.
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
+set(CMAKE_CROSSCOMPILING_EMULATOR $qemu;-L;/usr/$triple)
+TOOLCHAIN
+
+  echo "== $arch: GoogleTest"
+  if [[ ! -f $root/googletest/lib/cmake/GTest/GTestConfig.cmake ]]; then
+    cmake -S /usr/src/googletest -B "$root/googletest-build" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$root/toolchain.cmake" -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_INSTALL_PREFIX="$root/googletest" -DCMAKE_INSTALL_LIBDIR=lib >/dev/null
+    cmake --build "$root/googletest-build" -j "$jobs" >/dev/null
+    cmake --install "$root/googletest-build" >/dev/null
+  fi
+
+  echo "== $arch: build"
+  cmake -S . -B "$root/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/toolchain.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_WERROR=ON -DCMAKE_PREFIX_PATH="$root/googletest" \
+    ${CMAKE_CXX_COMPILER_LAUNCHER:+-DCMAKE_CXX_COMPILER_LAUNCHER=$CMAKE_CXX_COMPILER_LAUNCHER} \
+    >/dev/null
+  cmake --build "$root/build" -j "$jobs" --target "${unit_tests[@]##*/}"
+
+  echo "== $arch: tests under $qemu"
+  home=$(mktemp -d)
+  run() {
+    local test=$1
+    shift
+    if env QEMU_LD_PREFIX=/usr/$triple TARNWICK_TEST_EMULATOR="$(command -v "$qemu")" \
+      TARNWICK_BUILD_DIR="$root/build" XDG_STATE_HOME="$home" XDG_RUNTIME_DIR="$home" "$@" \
+      "$qemu" "$root/build/tests/$test" --gtest_brief=1 --gtest_filter="-$emulator_limits"; then
+      echo "   ok: $test $*"
+    else
+      echo "FAILED: $test $*"
+      failed=1
+    fi
+  }
+  for test in "${unit_tests[@]}"; do
+    run "$test"
+  done
+  for test in "${wake_word_tests[@]}"; do
+    run "$test" TARNWICK_WAIT=futex
+  done
+  rm -rf "$home"
+  echo "== $arch: $(($(date +%s) - started)) s"
+done
+((failed == 0)) || { echo "== some tests failed" >&2; exit 1; }
+echo "== all cross tests passed"
