@@ -67,7 +67,9 @@ void CPortScanner::rebuild_ports() {
             ports.reserve(names.size());
             for (const std::wstring& device : names) {
                 trace(L"CPortScanner::enum_ports: <%s> found", device.c_str());
-                ports.emplace_back().set_name(device.c_str());
+                CPort& port = ports.emplace_back();
+                port.set_name(device.c_str());
+                port.nmea_mode = nmea_mode;
             }
         }
     }
