@@ -7,6 +7,7 @@
 #include "nmea/gga_record.h"
 #include "nmea/gll_record.h"
 #include "nmea/gsa_record.h"
+#include "nmea/gsa_systems_record.h"
 #include "nmea/gsv_record.h"
 #include "nmea/message_id.h"
 #include "nmea/porza_record.h"
@@ -39,6 +40,8 @@ std::unique_ptr<CNMEARecord> make_record(std::int32_t id) {
             return std::make_unique<CPORZARecord>();
         case NMEAMessageId::PORZX:
             return std::make_unique<CPORZXRecord>();
+        case NMEAMessageId::GSASystems:
+            return std::make_unique<CGSASystemsRecord>();
         case NMEAMessageId::None:
             break;
     }

@@ -104,7 +104,7 @@ std::int32_t to_int_any(const char* text) noexcept {
     return static_cast<std::int32_t>(signed_saturated(magnitude, negative));
 }
 
-float to_float(const char* text) noexcept {
+double to_double(const char* text) noexcept {
     // Plain [-]digits[.digits] text ending the field, read in one pass. Beyond 19 digits the
     // mantissa wraps, but such a text never takes the exact path.
     const char* p = text;
@@ -135,17 +135,17 @@ float to_float(const char* text) noexcept {
             if (fraction_digits > 0) {
                 value /= exact_powers_of_ten[fraction_digits];
             }
-            return static_cast<float>(negative ? -value : value);
+            return negative ? -value : value;
         }
         double value = 0;
         const auto [stop, error] = std::from_chars(text, p, value);
         if (error == std::errc{} && stop == p) {
-            return static_cast<float>(value);
+            return value;
         }
     }
     // Blanks, '+', exponents, hexadecimal, inf/nan, trailing text, results beyond the double
     // range: the full conversion.
-    return static_cast<float>(std::strtod(text, nullptr));
+    return std::strtod(text, nullptr);
 }
 
 std::int32_t truncate_to_int32(float value) noexcept {

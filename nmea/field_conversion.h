@@ -28,9 +28,14 @@ inline std::int32_t to_int(const char* text) noexcept {
     return to_int_any(text);
 }
 
+// atof: strtod's correctly rounded double.
+double to_double(const char* text) noexcept;
+
 // atof rounded to float: strtod's double (correctly rounded), then rounded to nearest float;
 // beyond the float range that rounding yields an infinity (IEEE-754, no undefined behaviour).
-float to_float(const char* text) noexcept;
+inline float to_float(const char* text) noexcept {
+    return static_cast<float>(to_double(text));
+}
 
 // atoi of a copy of the two characters at text (which has at least two), so that the digits of
 // a neighbouring group in the same field never join in.

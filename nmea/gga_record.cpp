@@ -5,13 +5,14 @@
 
 using namespace tarnwick::nmea;
 
-bool CGGARecord::parse(const char* const* first, const char* const* last) noexcept {
+bool CGGARecord::parse(const char* const* first, const char* const* last,
+                       CoordinateSplit split) noexcept {
     const SentenceFields f(first, last);
     if (f.size() < min_fields) {
         return false;
     }
     time.parse(f[1]);
-    position.parse(f[2], f[3], f[4], f[5]);
+    position.parse(f[2], f[3], f[4], f[5], split);
     if (is_single_char(f[6])) {
         quality = to_int(f[6]);
     }

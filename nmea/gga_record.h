@@ -25,7 +25,10 @@ class CGGARecord : public CFieldListRecord<CGGARecord> {
 
     void clear() noexcept { *this = CGGARecord{}; }
     // False, with nothing changed, when the range holds fewer than min_fields fields.
-    bool parse(const char* const* first, const char* const* last) noexcept;
+    // Extra trailing fields (the mode indicator of NMEA 2.3, the navigational status of 4.10)
+    // are ignored.
+    bool parse(const char* const* first, const char* const* last,
+               CoordinateSplit split = CoordinateSplit::single) noexcept;
 
     // Wire order.
     template <typename Self, typename Visit>

@@ -15,7 +15,10 @@ class CGLLRecord : public CFieldListRecord<CGLLRecord> {
     char status = 0;  // A valid, V invalid
 
     void clear() noexcept { *this = CGLLRecord{}; }
-    bool parse(const char* const* first, const char* const* last) noexcept;
+    // Extra trailing fields (the mode indicator of NMEA 2.3, the navigational status of 4.10)
+    // are ignored.
+    bool parse(const char* const* first, const char* const* last,
+               CoordinateSplit split = CoordinateSplit::single) noexcept;
 
     // Wire order.
     template <typename Self, typename Visit>

@@ -6,10 +6,12 @@ using namespace tarnwick::nmea;
 
 // Fields: 1 sentences in the set, 2 number of this sentence, 3 satellites in view, then groups
 // of four per satellite.
-bool CGSVRecord::gather(const char* const* first, const char* const* last) noexcept {
+bool CGSVRecord::gather(const char* const* first, const char* const* last, Talker talker,
+                        int signal) noexcept {
     const SentenceFields f(first, last);
+    const Tagging tagging{talker, signal};
     if (total == 0) {
-        return take_first_sentence(f);
+        return take_first_sentence(f, tagging);
     }
     if (f.given(1) && to_int(f[1]) != total) {
         clear();
@@ -20,7 +22,7 @@ bool CGSVRecord::gather(const char* const* first, const char* const* last) noexc
         if (sentence == 1) {
             // A new set begins; the unfinished one is dropped.
             clear();
-            return take_first_sentence(f);
+            return take_first_sentence(f, tagging);
         }
         // Wraps rather than overflows in a set whose total can never be reached.
         number = static_cast<std::int32_t>(static_cast<std::uint32_t>(number) + 1);
@@ -29,13 +31,13 @@ bool CGSVRecord::gather(const char* const* first, const char* const* last) noexc
             return false;
         }
     }
-    if (!take_satellites(f)) {
+    if (!take_satellites(f, tagging)) {
         clear();
     }
     return true;
 }
 
-bool CGSVRecord::take_first_sentence(const SentenceFields& f) noexcept {
+bool CGSVRecord::take_first_sentence(const SentenceFields& f, Tagging tagging) noexcept {
     if (f.given(1)) {
         total = to_int(f[1]);
     }
@@ -46,13 +48,13 @@ bool CGSVRecord::take_first_sentence(const SentenceFields& f) noexcept {
             return false;
         }
     }
-    if (!take_satellites(f)) {
+    if (!take_satellites(f, tagging)) {
         clear();
     }
     return true;
 }
 
-bool CGSVRecord::take_satellites(const SentenceFields& f) noexcept {
+bool CGSVRecord::take_satellites(const SentenceFields& f, Tagging tagging) noexcept {
     if (f.given(3)) {
         const std::int32_t reported = to_int(f[3]);
         if (in_view == 0) {
@@ -66,7 +68,12 @@ bool CGSVRecord::take_satellites(const SentenceFields& f) noexcept {
         return false;
     }
     for (std::size_t group = 4; group + 3 <= n && count >= 0 && count < capacity; group += 4) {
-        satellites[count++].parse(f[group], f[group + 1], f[group + 2], f[group + 3]);
+        CGSVSatellite& entry = satellites[count++];
+        entry.parse(f[group], f[group + 1], f[group + 2], f[group + 3]);
+        if (tagging.talker != Talker::none) {
+            const int prn = entry.prn == CGSVSatellite::empty8 ? 0 : entry.prn;
+            entry.tag = satellite_tag(system_of(tagging.talker, prn), tagging.signal);
+        }
     }
     return true;
 }

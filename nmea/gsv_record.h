@@ -7,6 +7,7 @@
 
 #include "nmea/field_list_record.h"
 #include "nmea/gsv_satellite.h"
+#include "nmea/satellite_system.h"
 #include "nmea/sentence_fields.h"
 
 class CGSVRecord : public CFieldListRecord<CGSVRecord> {
@@ -26,7 +27,13 @@ class CGSVRecord : public CFieldListRecord<CGSVRecord> {
     // Takes one sentence of a set. False, with the record cleared, when the sentence breaks the
     // set's sequence (a first sentence not numbered 1, a changed total, a skipped number). A
     // satellite block of the wrong shape drops what was gathered but is not a refusal.
-    bool gather(const char* const* first, const char* const* last) noexcept;
+    bool gather(const char* const* first, const char* const* last) noexcept {
+        return gather(first, last, tarnwick::nmea::Talker::none, 0);
+    }
+    // The same for the GNSS mode: every entry taken is tagged with its system (from the
+    // talker and its number) and the sentence's signal id. The fields hold no signal id.
+    bool gather(const char* const* first, const char* const* last, tarnwick::nmea::Talker talker,
+                int signal) noexcept;
 
     // Wire order. The set bookkeeping is not on the wire: reading a record leaves it as it was.
     template <typename Self, typename Visit>
@@ -36,6 +43,11 @@ class CGSVRecord : public CFieldListRecord<CGSVRecord> {
     }
 
   private:
-    bool take_first_sentence(const tarnwick::nmea::SentenceFields& fields) noexcept;
-    bool take_satellites(const tarnwick::nmea::SentenceFields& fields) noexcept;
+    struct Tagging {
+        tarnwick::nmea::Talker talker;
+        int signal;
+    };
+    bool take_first_sentence(const tarnwick::nmea::SentenceFields& fields,
+                             Tagging tagging) noexcept;
+    bool take_satellites(const tarnwick::nmea::SentenceFields& fields, Tagging tagging) noexcept;
 };

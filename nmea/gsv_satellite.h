@@ -1,6 +1,7 @@
 #pragma once
 // One satellite in view within a GSV set. An entry no sentence filled keeps the 0xFF markers
-// by which clients tell it from a filled one. Serialized: 6 bytes, the last a zero filler.
+// by which clients tell it from a filled one. Serialized: 6 bytes, the last the tag byte, which
+// only the GNSS mode fills (0 otherwise, as readers that ignore it expect).
 
 #include <cstdint>
 
@@ -14,19 +15,21 @@ struct CGSVSatellite {
     std::uint8_t elevation = empty8;  // degrees
     std::uint16_t azimuth = empty16;  // degrees
     std::uint8_t snr = empty8;        // dB
+    // GNSS mode: satellite_tag of the entry's system and signal (satellite_system.h); 0 else.
+    std::uint8_t tag = 0;
 
     // The four fields number, elevation, azimuth, signal-to-noise ratio; empty ones keep the
     // markers.
     void parse(const char* number, const char* elevation_text, const char* azimuth_text,
                const char* snr_text) noexcept;
 
-    // Wire order; the filler is written as 0 and ignored when read.
+    // Wire order.
     template <typename Self, typename Visit>
     static void each_field(Self& self, Visit&& visit) {
         visit(self.prn);
         visit(self.elevation);
         visit(self.azimuth);
         visit(self.snr);
-        visit(tarnwick::nmea::zero_filler{});
+        visit(self.tag);
     }
 };

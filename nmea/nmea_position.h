@@ -6,6 +6,14 @@
 
 #include "nmea/field_list_record.h"
 
+// How a coordinate field is split into degrees and minutes: on its single-precision value (the
+// rule of the receivers the service was built for) or on its double, which keeps the
+// centimetres of today's receivers (the GNSS mode).
+enum class CoordinateSplit : std::uint8_t {
+    single = 0,
+    full = 1,
+};
+
 class CNMEAPosition : public CFieldListRecord<CNMEAPosition> {
   public:
     std::int32_t lat_deg = 0;
@@ -18,7 +26,8 @@ class CNMEAPosition : public CFieldListRecord<CNMEAPosition> {
     void clear() noexcept { *this = CNMEAPosition{}; }
     // The four fields latitude, N/S, longitude, E/W; empty ones leave their members unchanged.
     void parse(const char* latitude, const char* lat_hemisphere, const char* longitude,
-               const char* lon_hemisphere) noexcept;
+               const char* lon_hemisphere,
+               CoordinateSplit split = CoordinateSplit::single) noexcept;
 
     // Wire order.
     template <typename Self, typename Visit>

@@ -1,9 +1,14 @@
 #include "nmea/parser.h"
 
+#include "nmea/sentence_fields.h"
 #include "nmea/sentence_splitter.h"
 
+using tarnwick::nmea::hex_digit_field;
+using tarnwick::nmea::SentenceFields;
 using tarnwick::nmea::split_sentence;
 using tarnwick::nmea::SplitOutcome;
+using tarnwick::nmea::Talker;
+using tarnwick::nmea::talker_of;
 
 bool CNMEAParser::refuse(ParseResult result) noexcept {
     last_result = result;
@@ -35,6 +40,12 @@ bool CNMEAParser::parse(char* line, const char* end, CNMEAListener* listener) {
 bool CNMEAParser::dispatch(const char* a, const char* const* first, const char* const* last,
                            CNMEAListener* listener) {
     if (!(a[0] == 'G' && a[1] == 'P')) {
+        if (mode_ == NMEAMode::gnss) {
+            const Talker talker = talker_of(a);
+            if (talker != Talker::none) {
+                return dispatch_type(a + 2, talker, first, last, listener);
+            }
+        }
         if (!(a[0] == 'P' && a[1] == 'O' && a[2] == 'R' && a[3] == 'Z')) {
             return refuse(ParseResult::UnknownMessage);
         }
@@ -48,49 +59,70 @@ bool CNMEAParser::dispatch(const char* a, const char* const* first, const char* 
         }
         return refuse(ParseResult::UnknownMessage);
     }
-    if (a[2] == 'G') {
-        if (a[3] == 'S') {
-            if (a[4] == 'A') {
+    return dispatch_type(a + 2, mode_ == NMEAMode::gnss ? Talker::gp : Talker::none, first, last,
+                         listener);
+}
+
+bool CNMEAParser::dispatch_type(const char* t, Talker talker, const char* const* first,
+                                const char* const* last, CNMEAListener* listener) {
+    const CoordinateSplit split =
+        talker == Talker::none ? CoordinateSplit::single : CoordinateSplit::full;
+    if (t[0] == 'G') {
+        if (t[1] == 'S') {
+            if (t[2] == 'A') {
+                if (talker != Talker::none) {
+                    return decode_gnss_gsa(talker, first, last, listener);
+                }
                 return decode(gsa_, NMEAMessageId::GSA, ParseResult::InvalidGSA, first, last,
                               listener);
             }
-            if (a[4] == 'V') {
+            if (t[2] == 'V') {
+                if (talker != Talker::none) {
+                    return decode_gnss_gsv(talker, first, last, listener);
+                }
                 return decode_gsv(first, last, listener);
             }
             return refuse(ParseResult::NotSupportedMessage);
         }
-        if (a[3] == 'G' && a[4] == 'A') {
-            return decode(gga_, NMEAMessageId::GGA, ParseResult::InvalidGGA, first, last, listener);
+        if (t[1] == 'G' && t[2] == 'A') {
+            return decode(gga_, NMEAMessageId::GGA, ParseResult::InvalidGGA, first, last, listener,
+                          split);
         }
-        if (a[3] == 'L' && a[4] == 'L') {
-            return decode(gll_, NMEAMessageId::GLL, ParseResult::InvalidGLL, first, last, listener);
+        if (t[1] == 'L' && t[2] == 'L') {
+            return decode(gll_, NMEAMessageId::GLL, ParseResult::InvalidGLL, first, last, listener,
+                          split);
         }
         return refuse(ParseResult::NotSupportedMessage);
     }
-    if (a[2] == 'R' && a[3] == 'M' && a[4] == 'C') {
-        return decode(rmc_, NMEAMessageId::RMC, ParseResult::InvalidRMC, first, last, listener);
+    if (t[0] == 'R' && t[1] == 'M' && t[2] == 'C') {
+        return decode(rmc_, NMEAMessageId::RMC, ParseResult::InvalidRMC, first, last, listener,
+                      split);
     }
-    if (a[2] == 'V' && a[3] == 'T' && a[4] == 'G') {
+    if (t[0] == 'V' && t[1] == 'T' && t[2] == 'G') {
         return decode(vtg_, NMEAMessageId::VTG, ParseResult::InvalidVTG, first, last, listener);
     }
     return refuse(ParseResult::NotSupportedMessage);
 }
 
-template <typename Record>
-bool CNMEAParser::decode(Record& record, NMEAMessageId id, ParseResult failure,
-                         const char* const* first, const char* const* last,
-                         CNMEAListener* listener) {
-    // Cleared even when refused: a member the sentence leaves empty never keeps an old value.
-    record.clear();
-    if (!record.parse(first, last)) {
-        return refuse(failure);
-    }
+bool CNMEAParser::deliver(NMEAMessageId id, CNMEARecord& record, CNMEAListener* listener) {
     if (listener != nullptr) {
         listener->on_message(static_cast<int>(id), &record);
     }
     last_message = id;
     last_result = ParseResult::Ok;
     return true;
+}
+
+template <typename Record, typename... Options>
+bool CNMEAParser::decode(Record& record, NMEAMessageId id, ParseResult failure,
+                         const char* const* first, const char* const* last, CNMEAListener* listener,
+                         Options... options) {
+    // Cleared even when refused: a member the sentence leaves empty never keeps an old value.
+    record.clear();
+    if (!record.parse(first, last, options...)) {
+        return refuse(failure);
+    }
+    return deliver(id, record, listener);
 }
 
 // A GSV set is delivered once, when its last sentence arrives; earlier sentences are Ok too.
@@ -107,6 +139,42 @@ bool CNMEAParser::decode_gsv(const char* const* first, const char* const* last,
             listener->on_message(static_cast<int>(NMEAMessageId::GSV), &gsv_);
         }
         last_message = NMEAMessageId::GSV;
+    }
+    last_result = ParseResult::Ok;
+    return true;
+}
+
+// A 4.10 GSA ends in the system id after the three dilutions; without it the sentence is read
+// as before and each number tells its system.
+bool CNMEAParser::decode_gnss_gsa(Talker talker, const char* const* first, const char* const* last,
+                                  CNMEAListener* listener) {
+    const SentenceFields f(first, last);
+    int system_id = -1;
+    if (f.size() > CGSARecord::min_fields) {
+        system_id = hex_digit_field(f[f.size()]);
+        if (system_id >= 0) {
+            --last;
+        }
+    }
+    gsa_.clear();
+    if (!gsa_.parse(first, last)) {
+        return refuse(ParseResult::InvalidGSA);
+    }
+    gsa_systems_.assign(gsa_, talker, system_id);
+    if (listener != nullptr) {
+        listener->on_message(static_cast<int>(NMEAMessageId::GSASystems), &gsa_systems_);
+    }
+    return deliver(NMEAMessageId::GSA, gsa_, listener);
+}
+
+bool CNMEAParser::decode_gnss_gsv(Talker talker, const char* const* first, const char* const* last,
+                                  CNMEAListener* listener) {
+    const CGSVSets::Outcome outcome = gsv_sets_.gather(talker, first, last);
+    if (!outcome.accepted) {
+        return refuse(ParseResult::InvalidGSV);
+    }
+    if (outcome.complete != nullptr) {
+        return deliver(NMEAMessageId::GSV, *outcome.complete, listener);
     }
     last_result = ParseResult::Ok;
     return true;

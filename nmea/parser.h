@@ -6,13 +6,17 @@
 #include "nmea/gga_record.h"
 #include "nmea/gll_record.h"
 #include "nmea/gsa_record.h"
+#include "nmea/gsa_systems_record.h"
 #include "nmea/gsv_record.h"
+#include "nmea/gsv_sets.h"
 #include "nmea/listener.h"
 #include "nmea/message_id.h"
+#include "nmea/nmea_mode.h"
 #include "nmea/parse_result.h"
 #include "nmea/porza_record.h"
 #include "nmea/porzx_record.h"
 #include "nmea/rmc_record.h"
+#include "nmea/satellite_system.h"
 #include "nmea/vtg_record.h"
 
 class CNMEAParser {
@@ -21,6 +25,10 @@ class CNMEAParser {
     static constexpr int max_fields = 99;
 
     CNMEAParser() = default;
+    // The GNSS mode takes the talkers GN, GL, GA, GB, BD, GQ and GI as GP, gathers GSV sets per
+    // talker and signal and tags their satellites with their system, delivers the systems of
+    // each GSA (id 9) before it, and splits positions on the double.
+    explicit CNMEAParser(NMEAMode mode) noexcept : mode_(mode) {}
     virtual ~CNMEAParser() = default;
     CNMEAParser(const CNMEAParser&) = delete;
     CNMEAParser& operator=(const CNMEAParser&) = delete;
@@ -39,15 +47,24 @@ class CNMEAParser {
     const CVTGRecord& vtg() const noexcept { return vtg_; }
     const CPORZARecord& porza() const noexcept { return porza_; }
     const CPORZXRecord& porzx() const noexcept { return porzx_; }
+    NMEAMode mode() const noexcept { return mode_; }
 
   private:
     bool refuse(ParseResult result) noexcept;
-    template <typename Record>
+    bool deliver(NMEAMessageId id, CNMEARecord& record, CNMEAListener* listener);
+    template <typename Record, typename... Options>
     bool decode(Record& record, NMEAMessageId id, ParseResult failure, const char* const* first,
-                const char* const* last, CNMEAListener* listener);
+                const char* const* last, CNMEAListener* listener, Options... options);
     bool decode_gsv(const char* const* first, const char* const* last, CNMEAListener* listener);
+    bool decode_gnss_gsa(tarnwick::nmea::Talker talker, const char* const* first,
+                         const char* const* last, CNMEAListener* listener);
+    bool decode_gnss_gsv(tarnwick::nmea::Talker talker, const char* const* first,
+                         const char* const* last, CNMEAListener* listener);
     bool dispatch(const char* address, const char* const* first, const char* const* last,
                   CNMEAListener* listener);
+    // The sentence type after the talker; talker none is the GPS mode.
+    bool dispatch_type(const char* type, tarnwick::nmea::Talker talker, const char* const* first,
+                       const char* const* last, CNMEAListener* listener);
 
     CGGARecord gga_;
     CGLLRecord gll_;
@@ -57,6 +74,10 @@ class CNMEAParser {
     CVTGRecord vtg_;
     CPORZARecord porza_;
     CPORZXRecord porzx_;
+    NMEAMode mode_ = NMEAMode::gps;
+    // GNSS mode only.
+    CGSASystemsRecord gsa_systems_;
+    CGSVSets gsv_sets_;
 
   public:
     // Set by every call.

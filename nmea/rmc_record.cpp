@@ -5,14 +5,15 @@
 
 using namespace tarnwick::nmea;
 
-bool CRMCRecord::parse(const char* const* first, const char* const* last) noexcept {
+bool CRMCRecord::parse(const char* const* first, const char* const* last,
+                       CoordinateSplit split) noexcept {
     const SentenceFields f(first, last);
     if (f.size() < min_fields) {
         return false;
     }
     time.parse(f[1]);
     take_char(f[2], status);
-    position.parse(f[3], f[4], f[5], f[6]);
+    position.parse(f[3], f[4], f[5], f[6], split);
     take_real(f[7], speed);
     take_real(f[8], course);
     if (bounded_length(f[9], 7) == 6) {  // ddmmyy

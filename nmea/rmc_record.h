@@ -30,7 +30,10 @@ class CRMCRecord : public CFieldListRecord<CRMCRecord> {
     void assign(const CRMCRecord& other) noexcept { *this = other; }
 
     void clear() noexcept { *this = CRMCRecord{}; }
-    bool parse(const char* const* first, const char* const* last) noexcept;
+    // Extra trailing fields (the mode indicator of NMEA 2.3, the navigational status of 4.10)
+    // are ignored.
+    bool parse(const char* const* first, const char* const* last,
+               CoordinateSplit split = CoordinateSplit::single) noexcept;
 
     // Wire order.
     template <typename Self, typename Visit>

@@ -8,16 +8,17 @@
 
 using GPS::close_if_set;
 
-CNMEAIO::CNMEAIO(HANDLE serial_port)
-    : port(serial_port), source(Source::Serial), assembler(SentenceFraming::Stream) {
+CNMEAIO::CNMEAIO(HANDLE serial_port, NMEAMode mode)
+    : port(serial_port), source(Source::Serial), parser(mode), assembler(SentenceFraming::Stream) {
     init_common();
     create_reader_thread(&CNMEAIO::read_proc_entry);
     create_writer();
 }
 
-CNMEAIO::CNMEAIO(const wchar_t* path, bool replay_loop, float replay_speed)
+CNMEAIO::CNMEAIO(const wchar_t* path, bool replay_loop, float replay_speed, NMEAMode mode)
     : port(INVALID_HANDLE_VALUE),
       source(Source::File),
+      parser(mode),
       assembler(SentenceFraming::File),
       file_path(path != nullptr ? path : L""),
       loop(replay_loop),
@@ -26,8 +27,11 @@ CNMEAIO::CNMEAIO(const wchar_t* path, bool replay_loop, float replay_speed)
     create_reader_thread(&CNMEAIO::read_file_proc_entry);
 }
 
-CNMEAIO::CNMEAIO(const wchar_t* memory_name)
-    : port(INVALID_HANDLE_VALUE), source(Source::Memory), assembler(SentenceFraming::Stream) {
+CNMEAIO::CNMEAIO(const wchar_t* memory_name, NMEAMode mode)
+    : port(INVALID_HANDLE_VALUE),
+      source(Source::Memory),
+      parser(mode),
+      assembler(SentenceFraming::Stream) {
     init_common();
     if (memory_name != nullptr && open_memory_source(memory_name)) {
         create_reader_thread(&CNMEAIO::read_memory_proc_entry);

@@ -49,14 +49,15 @@ class CNMEAIO {
     static constexpr std::size_t receive_buffer_size = 4096;
     static constexpr std::size_t output_size = 1024;
 
+    // Every source decodes in `mode` (nmea_mode.h) for its whole life.
     // A serial source over an open, configured port; the object owns the handle.
-    explicit CNMEAIO(HANDLE serial_port);
+    explicit CNMEAIO(HANDLE serial_port, NMEAMode mode = NMEAMode::gps);
     // A replay of the NMEA file at path; opened by start_input. See replay_pace.h for speed.
-    CNMEAIO(const wchar_t* path, bool loop, float speed);
+    CNMEAIO(const wchar_t* path, bool loop, float speed, NMEAMode mode = NMEAMode::gps);
     // The shared-memory producer with this base name. When one of its objects cannot be opened
     // (or the name is longer than 47 characters) the object has no reader thread and
     // start_input fails.
-    explicit CNMEAIO(const wchar_t* memory_name);
+    explicit CNMEAIO(const wchar_t* memory_name, NMEAMode mode = NMEAMode::gps);
     virtual ~CNMEAIO();
     CNMEAIO(const CNMEAIO&) = delete;
     CNMEAIO& operator=(const CNMEAIO&) = delete;

@@ -7,7 +7,8 @@
 #include "ports/port_scanner.h"
 #include "server/trace.h"
 
-CPort::CPort(CPort&& other) noexcept : io(std::move(other.io)), baud(other.baud) {
+CPort::CPort(CPort&& other) noexcept
+    : io(std::move(other.io)), baud(other.baud), nmea_mode(other.nmea_mode) {
     std::copy(std::begin(other.name), std::end(other.name), std::begin(name));
     std::copy(std::begin(other.found_rates), std::end(other.found_rates), std::begin(found_rates));
 }
@@ -17,6 +18,7 @@ CPort& CPort::operator=(CPort&& other) noexcept {
         release_io();
         io = std::move(other.io);
         baud = other.baud;
+        nmea_mode = other.nmea_mode;
         std::copy(std::begin(other.name), std::end(other.name), std::begin(name));
         std::copy(std::begin(other.found_rates), std::end(other.found_rates),
                   std::begin(found_rates));
@@ -77,7 +79,7 @@ bool CPort::open_file(const wchar_t* path, std::int32_t loop, float speed) {
         trace(L"CPort::open_file(%s,%s,%.2f): IO already exists", shown, L"", shown_speed);
         return false;
     }
-    io = std::make_unique<CNMEAIO>(shown, loop != 0, speed);
+    io = std::make_unique<CNMEAIO>(shown, loop != 0, speed, nmea_mode);
     if (!io->start_input(file_start_timeout_ms, cancel_event)) {
         io.reset();
         trace(L"CPort::open_file(%s,%s,%.2f): can't start input", shown, L"", shown_speed);
@@ -93,7 +95,7 @@ bool CPort::open_memory(const wchar_t* name_of_producer) {
         trace(L"CPort::open_memory(%s): IO already exists", shown);
         return false;
     }
-    io = std::make_unique<CNMEAIO>(shown);
+    io = std::make_unique<CNMEAIO>(shown, nmea_mode);
     if (!io->start_input(memory_start_timeout_ms, cancel_event)) {
         io.reset();
         trace(L"CPort::open_memory(%s): can't start input", shown);

@@ -27,6 +27,9 @@ class CPort {
     static constexpr DWORD memory_start_timeout_ms = 60000;
     // The rates a scan probes, in this order.
     static constexpr std::int32_t baud_rates[rate_slots] = {4800, 9600, 19200, 38400, 57600};
+    // With the gnss setting on, a scan tries these after baud_rates: multi-system receivers
+    // often run faster. Only the first rate_slots rates found are recorded.
+    static constexpr std::int32_t gnss_baud_rates[2] = {115200, 230400};
     // How long a probe waits for the first decoded sentence.
     static constexpr DWORD serial_start_timeout_ms = 5000;
     // GetCommState attempts while the driver reports ERROR_NOT_READY.
@@ -92,8 +95,12 @@ class CPort {
     // commands of the input give up at once, and a scan of the port probes no further rate.
     HANDLE cancel_event = nullptr;
     DWORD baud = 0;
+    // How every input this port opens from now on decodes; gnss also widens a scan's rates.
+    NMEAMode nmea_mode = NMEAMode::gps;
 
   private:
+    // One rate of scan_port; false when the scan of the port ends here.
+    bool scan_rate(std::int32_t rate, std::size_t& found);
     static DWORD scan_proc(LPVOID self);
     // The probe's one-byte read, which cut_short can end.
     BOOL probe_read(HANDLE handle, char& byte, DWORD& got);

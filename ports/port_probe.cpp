@@ -117,7 +117,7 @@ void CPort::try_baud_rate(HANDLE handle, std::int32_t rate, std::int32_t byte_si
         return;
     }
 
-    io = std::make_unique<CNMEAIO>(handle);
+    io = std::make_unique<CNMEAIO>(handle, nmea_mode);
     if (!io->start_input(serial_start_timeout_ms, cancel_event)) {
         io.reset();
         notify(StartInputFailed, rate);

@@ -15,39 +15,54 @@ HANDLE CPort::take_back_handle() {
 
 void CPort::scan_port() {
     std::size_t found = 0;
-    for (const std::int32_t rate : baud_rates) {
-        // A stopped scan probes no further rate; what was found so far stays.
-        if (cancelled()) {
-            break;
-        }
-        // A rate that answered leaves the port open: the next rate goes on with its handle.
-        const HANDLE handle = io ? take_back_handle() : create_file(name);
-        if (handle == INVALID_HANDLE_VALUE) {
-            notify(CreateFileFailed, 0);
-            return;
-        }
-        found_rates[found] = rate;
-        const std::int32_t answer = notify(StartTryBaudRate, rate);
-        if (answer == Skip || answer == Stop) {
-            found_rates[found] = 0;
-            CloseHandle(handle);
-            if (answer == Stop) {
-                return;
+    // False when the probing of this port ends here: a Stop answer or a port that cannot open.
+    const auto probe = [&](const auto& rates) {
+        for (const std::int32_t rate : rates) {
+            // A stopped scan probes no further rate; what was found so far stays.
+            if (cancelled()) {
+                break;
             }
-            continue;
+            if (!scan_rate(rate, found)) {
+                return false;
+            }
         }
-        try_baud_rate(handle, rate, 8, 0, 0);
-        const bool answered = io != nullptr;
-        if (answered) {
-            ++found;
-        } else {
-            found_rates[found] = 0;
-        }
-        if (notify(EndTryBaudRate, answered ? rate : -rate) == Stop) {
-            return;
-        }
+        return true;
+    };
+    if (!probe(baud_rates)) {
+        return;
+    }
+    if (nmea_mode == NMEAMode::gnss && !probe(gnss_baud_rates)) {
+        return;
     }
     release_io();
+}
+
+bool CPort::scan_rate(std::int32_t rate, std::size_t& found) {
+    // A rate that answered leaves the port open: the next rate goes on with its handle.
+    const HANDLE handle = io ? take_back_handle() : create_file(name);
+    if (handle == INVALID_HANDLE_VALUE) {
+        notify(CreateFileFailed, 0);
+        return false;
+    }
+    // With every slot taken (only the gnss setting's extra rates can get there) a rate is still
+    // probed and reported, but not recorded.
+    std::int32_t unrecorded = 0;
+    std::int32_t& slot = found < rate_slots ? found_rates[found] : unrecorded;
+    slot = rate;
+    const std::int32_t answer = notify(StartTryBaudRate, rate);
+    if (answer == Skip || answer == Stop) {
+        slot = 0;
+        CloseHandle(handle);
+        return answer != Stop;
+    }
+    try_baud_rate(handle, rate, 8, 0, 0);
+    const bool answered = io != nullptr;
+    if (answered) {
+        found += found < rate_slots ? 1 : 0;
+    } else {
+        slot = 0;
+    }
+    return notify(EndTryBaudRate, answered ? rate : -rate) != Stop;
 }
 
 std::int32_t CPort::found_rate_count() const noexcept {

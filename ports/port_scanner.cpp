@@ -75,6 +75,7 @@ void CPortScanner::rebuild_ports() {
                 CPort& port = ports.emplace_back();
                 port.set_name(device.c_str());
                 port.cancel_event = cancel_event;
+                port.nmea_mode = nmea_mode;
             }
         }
     }

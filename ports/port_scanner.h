@@ -50,6 +50,8 @@ class CPortScanner {
     bool scanning() const noexcept { return busy.load(); }
 
     std::vector<CPort> ports;
+    // Given to every port enum_ports makes: how a scan decodes and which rates it tries.
+    NMEAMode nmea_mode = NMEAMode::gps;
     // Created for a parallel scan, closed by its control thread at the end.
     std::atomic<HANDLE> start_event{nullptr};
     std::atomic<HANDLE> stop_event{nullptr};

@@ -7,7 +7,7 @@ set -euo pipefail
 
 usage() {
     cat <<'EOF'
-Usage: scripts/demo.sh [--duration N] [--speed X] [--receiver] [--build-only]
+Usage: scripts/demo.sh [--duration N] [--speed X] [--receiver | --gnss] [--build-only]
        scripts/demo.sh --decode [tarnwick decode options]
 
 Builds the programs (installing what is missing), starts the service tarnwickd in a fresh
@@ -21,6 +21,9 @@ Options:
   --receiver     a simulated receiver on a serial port (COM1: at 4800 baud, through
                  tarnwick-sim serial) instead of the file: the same drive, found the way a
                  real receiver is, live at 1 epoch a second (--speed does not apply)
+  --gnss         a simulated multi-system receiver instead (tarnwick-sim serial --gnss on
+                 COM1: at 115200 baud: NMEA 4.11, GPS, GLONASS, Galileo and BeiDou), with the
+                 service's gnss setting on: the view groups the satellites by system
   --build-only   install and build, then stop
   --decode ...   the offline decoder over the sample instead (tarnwick decode --stats, with
                  the options that follow, e.g. --format json)
@@ -34,6 +37,7 @@ Examples:
   scripts/demo.sh
   scripts/demo.sh --duration 30 --speed 4
   scripts/demo.sh --receiver
+  scripts/demo.sh --gnss
   scripts/demo.sh --decode --format json | head
 EOF
 }
@@ -65,6 +69,7 @@ while (($# > 0)); do
             shift 2
             ;;
         --receiver) mode=receiver; shift ;;
+        --gnss) mode=gnss; shift ;;
         --build-only) build_only=true; shift ;;
         --decode) decode=true; shift; break ;;
         -h | --help) usage; exit 0 ;;
@@ -182,6 +187,16 @@ if [[ $mode == receiver ]]; then
         sleep 0.1
     done
     "$tarnwick" connect-port COM1: 4800 >/dev/null
+elif [[ $mode == gnss ]]; then
+    "$tarnwick" config gnss on >/dev/null
+    setsid "$sim" serial --gnss --name COM1: --baud 115200 \
+        </dev/null >"$home/sim.out" 2>"$home/sim.log" &
+    sim_pid=$!
+    for _ in $(seq 100); do
+        [[ -s $home/sim.out ]] && break
+        sleep 0.1
+    done
+    "$tarnwick" connect-port COM1: 115200 >/dev/null
 else
     "$tarnwick" open-file "$sample" --loop --speed "$speed" >/dev/null
 fi

@@ -61,6 +61,9 @@ bool CDataServer::try_setup_port(const wchar_t* name, std::int32_t baud) {
 
 bool CDataServer::setup_port(PortAccess& access, const wchar_t* name, std::int32_t baud) {
     // While any input is open, it stays: the set-up succeeds without opening anything.
+    if (access.io() == nullptr) {
+        access.port().nmea_mode = tarnwick::server::configured_nmea_mode();
+    }
     const bool connected = access.io() != nullptr || access.port().try_connect(name, baud, 8, 0, 0);
     const DWORD error = GetLastError();
     if (connected) {

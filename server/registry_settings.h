@@ -1,12 +1,14 @@
 #pragma once
 // The service's registry key and the values it keeps there: "path" (the executable, so that
-// clients can start the service), "port" and "baud" (the receiver port last set up).
+// clients can start the service), "port" and "baud" (the receiver port last set up), and
+// "gnss", set by users (1: receivers of every satellite system).
 //
 // String sizes count wchar_t units, as the platform's registry stores them: the 14-byte port
 // buffer of a two-byte-character system is 7 units here, whatever the width of wchar_t.
 
 #include <cstdint>
 
+#include "nmea/nmea_mode.h"
 #include "platform/win32.h"
 
 namespace tarnwick::server {
@@ -16,6 +18,13 @@ inline constexpr const wchar_t* registry_key_path = L"Software\\Vestrel\\Tarnwic
 inline constexpr DWORD remembered_port_units = 7;
 
 // An open key of the service, closed when it goes.
+inline constexpr const wchar_t* gnss_value_name = L"gnss";
+
+// How the inputs opened now decode: the "gnss" value read afresh, so that a change applies to
+// the next input opened. Only 1 turns the mode on; 0, another value, another type or no value
+// keep the GPS mode.
+NMEAMode configured_nmea_mode();
+
 class ServiceKey {
   public:
     // Opens the key when it exists.

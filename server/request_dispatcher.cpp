@@ -14,6 +14,7 @@
 #include "protocol/request_codes.h"
 #include "server/data_server.h"
 #include "server/port_access.h"
+#include "server/registry_settings.h"
 #include "server/trace.h"
 
 using tarnwick::nmea::read_field;
@@ -143,10 +144,13 @@ void CDataServer::connect_request(GPS::istream& request, GPS::ostream& answer) {
     write_int(answer, 0);
     if (scanner.scanning()) {
         trace(L"CDataServer::serve_request: a scan runs already, none started");
-    } else if (parallel != 0) {
-        scanner.scan_ports_parallel(this);
     } else {
-        scanner.scan_ports_sequential(this);
+        scanner.nmea_mode = tarnwick::server::configured_nmea_mode();
+        if (parallel != 0) {
+            scanner.scan_ports_parallel(this);
+        } else {
+            scanner.scan_ports_sequential(this);
+        }
     }
 }
 
@@ -191,6 +195,9 @@ void CDataServer::open_file_request(GPS::istream& request, GPS::ostream& answer)
         return write_int(answer, 0);
     }
     PortAccess access(*this);
+    if (access.io() == nullptr) {
+        access.port().nmea_mode = tarnwick::server::configured_nmea_mode();
+    }
     const bool opened = access.port().open_file(or_empty(path), loop, speed);
     if (opened) {
         access.adopt_input();
@@ -205,6 +212,9 @@ void CDataServer::open_memory_request(GPS::istream& request, GPS::ostream& answe
         return write_int(answer, 0);
     }
     PortAccess access(*this);
+    if (access.io() == nullptr) {
+        access.port().nmea_mode = tarnwick::server::configured_nmea_mode();
+    }
     const bool opened = access.port().open_memory(or_empty(name));
     if (opened) {
         access.adopt_input();

@@ -65,10 +65,10 @@ std::string realistic_mix(int epochs) {
 
 // Feeds the input in 4096-byte chunks, the size of a serial reader's receive buffer.
 void run(benchmark::State& state, const std::string& input, SentenceFraming framing,
-         Stages stages = Stages::ParseAndSerialize) {
+         Stages stages = Stages::ParseAndSerialize, NMEAMode mode = NMEAMode::gps) {
     constexpr std::size_t chunk = 4096;
     auto assembler = std::make_unique<CSentenceAssembler>(framing);
-    auto parser = std::make_unique<CNMEAParser>();
+    auto parser = std::make_unique<CNMEAParser>(mode);
     auto listener = std::make_unique<SerializingListener>(stages == Stages::ParseAndSerialize);
     std::size_t sentences = 0;
     auto sink = [&](const CompleteSentence& sentence) {
@@ -109,6 +109,13 @@ void BM_RealisticMixStream(benchmark::State& state) {
     run(state, realistic_input(), SentenceFraming::Stream);
 }
 BENCHMARK(BM_RealisticMixStream);
+
+// The same input with the gnss setting on: the GPS receiver's sentences must cost no more.
+void BM_RealisticMixStreamGnss(benchmark::State& state) {
+    run(state, realistic_input(), SentenceFraming::Stream, Stages::ParseAndSerialize,
+        NMEAMode::gnss);
+}
+BENCHMARK(BM_RealisticMixStreamGnss);
 
 // The same, stage by stage.
 void BM_StageAssemblyOnly(benchmark::State& state) {
@@ -151,6 +158,11 @@ void register_corpus_benchmarks() {
         benchmark::RegisterBenchmark(
             ("BM_Corpus/" + file.filename().string()).c_str(),
             [input](benchmark::State& state) { run(state, *input, SentenceFraming::File); });
+        benchmark::RegisterBenchmark(("BM_CorpusGnss/" + file.filename().string()).c_str(),
+                                     [input](benchmark::State& state) {
+                                         run(state, *input, SentenceFraming::File,
+                                             Stages::ParseAndSerialize, NMEAMode::gnss);
+                                     });
     }
 }
 

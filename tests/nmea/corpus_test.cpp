@@ -28,21 +28,6 @@ std::vector<std::filesystem::path> capture_files() {
     return files;
 }
 
-// Every line from "$" up to its CR (or LF), as the serial framing hands it over.
-std::vector<std::string> sentences_of(const std::string& bytes) {
-    std::vector<std::string> sentences;
-    std::size_t start = 0;
-    while ((start = bytes.find('$', start)) != std::string::npos) {
-        std::size_t stop = bytes.find_first_of("\r\n$", start + 1);
-        if (stop == std::string::npos) {
-            stop = bytes.size();
-        }
-        sentences.push_back(bytes.substr(start, stop - start));
-        start = stop;
-    }
-    return sentences;
-}
-
 constexpr std::size_t serialized_size[] = {51, 25, 48, 184, 41, 20, 12, 13};
 
 // Serializes each delivery, reads it back into a fresh record of the same type and checks that

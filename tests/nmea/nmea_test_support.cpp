@@ -36,4 +36,18 @@ bool parse_text(CNMEAParser& parser, std::string text, CNMEAListener* listener) 
     return parser.parse(begin, begin == nullptr ? nullptr : begin + line.size(), listener);
 }
 
+std::vector<std::string> sentences_of(const std::string& bytes) {
+    std::vector<std::string> sentences;
+    std::size_t start = 0;
+    while ((start = bytes.find('$', start)) != std::string::npos) {
+        std::size_t stop = bytes.find_first_of("\r\n$", start + 1);
+        if (stop == std::string::npos) {
+            stop = bytes.size();
+        }
+        sentences.push_back(bytes.substr(start, stop - start));
+        start = stop;
+    }
+    return sentences;
+}
+
 }  // namespace tarnwick::test

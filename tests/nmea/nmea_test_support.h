@@ -20,6 +20,9 @@ std::string serialized_hex(const CNMEARecord& record);
 // Parses a copy of the text; end is the end of the text (as if the CR followed it).
 bool parse_text(CNMEAParser& parser, std::string text, CNMEAListener* listener = nullptr);
 
+// Every line from "$" up to its CR (or LF), as the serial framing hands it over.
+std::vector<std::string> sentences_of(const std::string& bytes);
+
 // Keeps what a reader's listener would see: each delivery's id and serialized bytes.
 class RecordingListener final : public CNMEAListener {
   public:

@@ -144,6 +144,33 @@ TEST_F(DecodeTest, StatsCountRecordsByTypeAndRefusalsByName) {
     }
 }
 
+TEST_F(DecodeTest, GnssDecodesEverySystemAndTagsItsSatellites) {
+    const auto input = write_input(
+        "gnss.nmea",
+        "$GNGGA,193334.00,4404.13124,N,12118.84810,W,1,12,0.62,1139.9,M,-21.3,M,,*49\r\n"
+        "$GAGSV,1,1,02,04,46,057,31,05,19,203,23,7*7A\r\n"
+        "$GNGSA,A,3,06,09,,,,,,,,,,,1.12,0.62,0.94,3*07\r\n");
+    const ToolRun plain = decode({"--stats", input.string()});
+    EXPECT_EQ(plain.out, "");
+    EXPECT_NE(plain.err.find("  UnknownMessage 3\n"), std::string::npos) << plain.err;
+
+    const ToolRun run = decode({"--gnss", "--stats", "--format", "json", input.string()});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const auto lines = lines_of(run.out);
+    ASSERT_EQ(lines.size(), 4u) << run.out;
+    EXPECT_EQ(nlohmann::json::parse(lines[0])["position"]["lon_min"], 18.8481);
+    const auto gsv = nlohmann::json::parse(lines[1]);
+    EXPECT_EQ(gsv["satellites"][0]["system"], "Galileo");
+    EXPECT_EQ(gsv["satellites"][0]["signal"], 7);
+    EXPECT_FALSE(gsv["satellites"][2].contains("system"));
+    const auto systems = nlohmann::json::parse(lines[2]);
+    EXPECT_EQ(systems["type"], "GSASYS");
+    EXPECT_EQ(systems["systems"][1], "Galileo");
+    EXPECT_EQ(systems["systems"][2], nullptr);
+    EXPECT_EQ(nlohmann::json::parse(lines[3])["vdop"], 0.94);
+    EXPECT_NE(run.err.find("  GSASYS 1\n"), std::string::npos) << run.err;
+}
+
 TEST_F(DecodeTest, UnreadableInputIsOneLineOnStderrAndExitTwo) {
     const std::vector<std::filesystem::path> unreadable = {dir_.path() / "missing.nmea",
                                                            dir_.path()};

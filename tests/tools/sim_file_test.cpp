@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "nmea/parser.h"
 #include "tests/support/test_support.h"
 #include "tests/tools/tool_runner.h"
 #include "tools/tarnwick-sim/nmea_sentences.h"
@@ -147,6 +150,60 @@ TEST(SimFileCommand, AFailedWriteLeavesNothingBehind) {
     const auto entries = std::distance(std::filesystem::directory_iterator(dir.path()),
                                        std::filesystem::directory_iterator());
     EXPECT_EQ(entries, 1) << "a temporary file was left behind";
+}
+
+// The multi-system receiver: every sentence decodes in the service's gnss mode, a fix and 30 or
+// more satellites of four systems each epoch; the GPS mode refuses every sentence of it.
+class GnssEpochListener final : public CNMEAListener {
+  public:
+    void on_message(int id, CNMEARecord* record) override {
+        ++count[id];
+        if (id == static_cast<int>(NMEAMessageId::GSV)) {
+            for (const CGSVSatellite& s : static_cast<CGSVRecord*>(record)->satellites) {
+                if (s.prn != CGSVSatellite::empty8) {
+                    in_view.insert({s.tag >> 4, s.prn});
+                    signals.insert(s.tag);
+                }
+            }
+        }
+    }
+    void set_state(int) override {}
+    std::map<int, int> count;
+    std::set<std::pair<int, int>> in_view;
+    std::set<int> signals;
+};
+
+TEST(SimulatedDrive, TheGnssReceiverSpeaksNmea411OfFourSystems) {
+    sim::Scenario scenario({});
+    for (int second = 0; second < 120; ++second) {
+        std::string text;
+        sim::append_epoch_sentences(text, scenario.next_epoch(), sim::SentenceSet::gnss);
+        CNMEAParser gnss(NMEAMode::gnss);
+        CNMEAParser gps;
+        GnssEpochListener listener;
+        std::set<std::string> talkers;
+        for (std::string sentence : sentences_of(text)) {
+            ASSERT_TRUE(checksum_is_valid(sentence)) << sentence;
+            talkers.insert(sentence.substr(1, 2));
+            std::string copy = sentence;
+            EXPECT_TRUE(gnss.parse(sentence.data(), sentence.data() + sentence.size(), &listener))
+                << copy;
+            EXPECT_FALSE(gps.parse(copy.data(), copy.data() + copy.size(), nullptr)) << copy;
+        }
+        EXPECT_EQ(talkers, (std::set<std::string>{"GN", "GP", "GL", "GA", "GB"}));
+        EXPECT_EQ(listener.count[4], 1);
+        EXPECT_EQ(listener.count[0], 1);
+        EXPECT_EQ(listener.count[2], 4);
+        EXPECT_EQ(listener.count[9], 4);
+        EXPECT_EQ(listener.count[3], 8);  // one set per system and signal
+        EXPECT_GE(listener.in_view.size(), 30u);
+        std::set<int> systems;
+        for (const auto& [system, prn] : listener.in_view) {
+            systems.insert(system);
+        }
+        EXPECT_EQ(systems, (std::set<int>{1, 2, 3, 4}));
+        EXPECT_EQ(listener.signals.size(), 8u);
+    }
 }
 
 }  // namespace

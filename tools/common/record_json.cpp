@@ -6,6 +6,7 @@
 
 #include "nmea/message_id.h"
 #include "nmea/parser.h"
+#include "nmea/satellite_system.h"
 
 namespace tarnwick::tools {
 namespace {
@@ -91,12 +92,26 @@ void add_members(json& out, const CGSVRecord& r) {
     out["in_view"] = r.in_view;
     json satellites = json::array();
     for (const CGSVSatellite& satellite : r.satellites) {
-        satellites.push_back({{"prn", satellite.prn},
-                              {"elevation", satellite.elevation},
-                              {"azimuth", satellite.azimuth},
-                              {"snr", satellite.snr}});
+        json entry = {{"prn", satellite.prn},
+                      {"elevation", satellite.elevation},
+                      {"azimuth", satellite.azimuth},
+                      {"snr", satellite.snr}};
+        // Only the GNSS mode tags satellites; without a tag the object is as it always was.
+        if (satellite.tag != 0) {
+            entry["system"] = nmea::satellite_system_name(satellite.tag >> 4);
+            entry["signal"] = satellite.tag & 0x0F;
+        }
+        satellites.push_back(std::move(entry));
     }
     out["satellites"] = std::move(satellites);
+}
+
+void add_members(json& out, const CGSASystemsRecord& r) {
+    json systems = json::array();
+    for (const std::uint8_t system : r.system) {
+        systems.push_back(system == 0 ? json(nullptr) : json(nmea::satellite_system_name(system)));
+    }
+    out["systems"] = std::move(systems);
 }
 
 void add_members(json& out, const CRMCRecord& r) {
@@ -146,7 +161,8 @@ void add_record(json& out, const CNMEARecord& record) {
 json record_to_json(int id, const CNMEARecord& record) {
     json out;
     out["id"] = id;
-    const bool known = id >= 0 && id < static_cast<int>(NMEAMessageId::None);
+    const bool known = (id >= 0 && id < static_cast<int>(NMEAMessageId::None)) ||
+                       id == static_cast<int>(NMEAMessageId::GSASystems);
     out["type"] = known ? json(message_type_name(id)) : json(nullptr);
     switch (static_cast<NMEAMessageId>(id)) {
         case NMEAMessageId::GGA:
@@ -172,6 +188,9 @@ json record_to_json(int id, const CNMEARecord& record) {
             break;
         case NMEAMessageId::PORZX:
             add_record<CPORZXRecord>(out, record);
+            break;
+        case NMEAMessageId::GSASystems:
+            add_record<CGSASystemsRecord>(out, record);
             break;
         default:
             break;

@@ -15,13 +15,15 @@ struct FileOptions {
     std::string out;
     int duration = 300;  // seconds, one epoch each
     ScenarioOptions scenario;
+    bool gnss = false;
 };
 
 int write_sample_file(const FileOptions& options) {
     Scenario scenario(options.scenario);
     std::string text;
     for (int second = 0; second < options.duration; ++second) {
-        append_epoch_sentences(text, scenario.next_epoch());
+        append_epoch_sentences(text, scenario.next_epoch(),
+                               options.gnss ? SentenceSet::gnss : SentenceSet::gps);
     }
     if (const std::error_code error = tools::write_file_atomically(options.out, text)) {
         std::fprintf(stderr, "tarnwick-sim: cannot write %s: %s\n", options.out.c_str(),
@@ -45,6 +47,9 @@ Examples:
   tarnwick-sim file short.nmea --duration 60 --outage-length 0
   tarnwick-sim file drive.nmea --seed 7 && tarnwick open-file drive.nmea --loop)");
     command->add_option("OUT", options->out, "File to write (replaced atomically)")->required();
+    command->add_flag("--gnss", options->gnss,
+                      "Write NMEA 0183 4.11 of a multi-system receiver: GN, GL, GA and GB "
+                      "sentences, signal ids, 30 or more satellites in view");
     command->add_option("--duration", options->duration, "Seconds of driving, one epoch each")
         ->capture_default_str()
         ->check(CLI::Range(1, 86400));

@@ -34,6 +34,10 @@ void add_live_options(CLI::App& command, LiveOptions& options) {
         ->capture_default_str()
         ->check(CLI::Range(0.0, 1e6));
     command.add_option("--seed", options.seed, "Seed of the drive")->capture_default_str();
+    command.add_flag("--gnss", options.gnss,
+                     "Speak NMEA 0183 4.11 as a multi-system receiver: GN, GL, GA and GB "
+                     "sentences, signal ids, 30 or more satellites in view (the service reads "
+                     "them with `tarnwick config gnss on`)");
 }
 
 ScenarioOptions live_scenario(const LiveOptions& options) {

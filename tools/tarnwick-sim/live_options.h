@@ -16,6 +16,7 @@ struct LiveOptions {
     double no_fix_for = 0.0;    // ...the fix is lost for this long; 0: never
     double silent_after = 0.0;  // seconds until the receiver stops sending; 0: never
     std::uint64_t seed = 1;     // of the drive
+    bool gnss = false;          // a multi-system receiver of NMEA 4.11 (nmea_sentences.h)
 };
 
 // Adds the options above to a mode's command.

@@ -86,7 +86,8 @@ int produce(const MemoryOptions& options, MemoryProducer& producer, platform::St
             clock.epoch_taken();
             if (!clock.reached(options.live.silent_after, now)) {
                 std::string text;
-                append_epoch_sentences(text, epoch);
+                append_epoch_sentences(text, epoch,
+                                       options.live.gnss ? SentenceSet::gnss : SentenceSet::gps);
                 schedule_blocks(pending, text, options.block_size, clock.period(), now);
             }
             continue;

@@ -81,7 +81,8 @@ void SerialReceiver::send_epoch(Clock::time_point now) {
         return;
     }
     std::string sentences;
-    append_epoch_sentences(sentences, epoch);
+    append_epoch_sentences(sentences, epoch,
+                           options_.live.gnss ? SentenceSet::gnss : SentenceSet::gps);
     transmit(sentences);
 }
 

@@ -20,5 +20,6 @@ void add_receiver_command(CLI::App& app, int& exit_code);
 void add_quit_command(CLI::App& app, int& exit_code);
 void add_watch_command(CLI::App& app, int& exit_code);
 void add_raw_command(CLI::App& app, int& exit_code);
+void add_config_command(CLI::App& app, int& exit_code);
 
 }  // namespace tarnwick::cli

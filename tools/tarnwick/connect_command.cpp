@@ -73,6 +73,7 @@ int report_scan(const ConnectOptions& options, const ScanReport& report,
                     exit_request_failed);
     }
     if (found.empty()) {
+        suggest_gnss_setting();
         return fail("connect",
                     "no receiver answered on any port: check that it is plugged in and powered, "
                     "then run tarnwick connect again",

@@ -79,6 +79,10 @@ int run_connect_port(const ConnectPortOptions& options) {
         std::printf("%s\n", out.dump().c_str());
     }
     if (result.result != 1) {
+        const std::uint32_t e = result.system_error;
+        if (e == ERROR_SUCCESS || e == ERROR_TIMEOUT || e == ERROR_NOT_READY) {
+            suggest_gnss_setting();
+        }
         return fail("connect-port", failure_hint(options, result.system_error),
                     exit_request_failed);
     }

@@ -22,6 +22,7 @@ struct DecodeOptions {
     std::string framing_name = "serial";
     std::string format_name = "raw";
     bool stats = false;
+    bool gnss = false;
     std::string input = "-";
 };
 
@@ -85,7 +86,7 @@ int decode(const DecodeOptions& options) {
     DecodeStatistics statistics;
     RecordPrinter printer(format, statistics);
     auto assembler = std::make_unique<CSentenceAssembler>(framing);
-    auto parser = std::make_unique<CNMEAParser>();
+    auto parser = std::make_unique<CNMEAParser>(options.gnss ? NMEAMode::gnss : NMEAMode::gps);
     auto sink = [&](const CompleteSentence& sentence) {
         if (!dispatch_sentence(sentence, framing, nullptr, *parser, &printer)) {
             statistics.count_refused(parser->last_result);
@@ -137,6 +138,11 @@ void add_decode_command(CLI::App& app, int& exit_code) {
         ->capture_default_str();
     command->add_flag("--stats", options->stats,
                       "Count delivered records by type and refused sentences by result on stderr");
+    command->add_flag("--gnss", options->gnss,
+                      "Decode as the service does with its gnss setting on: every satellite "
+                      "system's talker (GN, GL, GA, GB, BD, GQ, GI), GSV signal ids, satellites "
+                      "tagged with their system, GSA systems (id 9), positions split on the "
+                      "double");
     command->add_option("FILE", options->input, "NMEA input; - or nothing for standard input");
     command->callback([options, &exit_code] { exit_code = decode(*options); });
 }

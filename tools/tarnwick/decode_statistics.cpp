@@ -19,6 +19,8 @@ std::string narrow(const wchar_t* text) {
 void DecodeStatistics::count_delivered(int id) noexcept {
     if (id >= 0 && id < record_types) {
         ++delivered_[id];
+    } else if (id == static_cast<int>(NMEAMessageId::GSASystems)) {
+        ++gsa_systems_;
     }
 }
 
@@ -28,11 +30,16 @@ void DecodeStatistics::count_refused(ParseResult result) {
 
 void DecodeStatistics::print(std::FILE* out) const {
     const std::uint64_t delivered =
-        std::accumulate(std::begin(delivered_), std::end(delivered_), std::uint64_t{0});
+        std::accumulate(std::begin(delivered_), std::end(delivered_), gsa_systems_);
     std::fprintf(out, "delivered %llu\n", static_cast<unsigned long long>(delivered));
     for (int id = 0; id < record_types; ++id) {
         std::fprintf(out, "  %-5s %llu\n", message_type_name(id),
                      static_cast<unsigned long long>(delivered_[id]));
+    }
+    if (gsa_systems_ != 0) {
+        std::fprintf(out, "  %-5s %llu\n",
+                     message_type_name(static_cast<int>(NMEAMessageId::GSASystems)),
+                     static_cast<unsigned long long>(gsa_systems_));
     }
     std::uint64_t refused = 0;
     for (const auto& [name, count] : refused_) {

@@ -28,6 +28,8 @@ class DecodeStatistics {
   private:
     static constexpr int record_types = static_cast<int>(NMEAMessageId::None);
     std::uint64_t delivered_[record_types] = {};
+    // GNSS mode only, so listed only when there were any.
+    std::uint64_t gsa_systems_ = 0;
     // Keyed by printable name: the codes that share the name "Unknown" count together.
     std::map<std::string, std::uint64_t> refused_;
     std::uint64_t overruns_ = 0;

@@ -35,7 +35,7 @@ const std::vector<Group>& groups() {
         {"Other inputs", {"open-file", "open-memory", "record"}},
         {"Reading", {"status", "fix", "watch"}},
         {"The receiver", {"restart", "receiver"}},
-        {"The service", {"quit", "raw"}},
+        {"The service", {"config", "quit", "raw"}},
         {"Offline", {"decode"}},
     };
     return table;
@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
     add_receiver_command(app, exit_code);
     add_quit_command(app, exit_code);
     add_raw_command(app, exit_code);
+    add_config_command(app, exit_code);
     add_decode_command(app, exit_code);
     for (const Group& group : groups()) {
         for (const char* name : group.subcommands) {

@@ -5,10 +5,12 @@
 #include "nmea/gga_record.h"
 #include "nmea/gll_record.h"
 #include "nmea/gsa_record.h"
+#include "nmea/gsa_systems_record.h"
 #include "nmea/gsv_record.h"
 #include "nmea/message_id.h"
 #include "nmea/porza_record.h"
 #include "nmea/porzx_record.h"
+#include "nmea/satellite_system.h"
 #include "nmea/vtg_record.h"
 #include "tools/tarnwick/message_format.h"
 #include "tools/tarnwick/service_command.h"
@@ -71,12 +73,21 @@ std::string record_text(std::int32_t id, const CNMEARecord& record) {
                 if (s.prn == CGSVSatellite::empty8) {
                     continue;
                 }
-                satellites += printf_string(" %u", unsigned{s.prn});
+                // Only the gnss setting tags satellites: the system's letter before the number.
+                if (s.tag != 0) {
+                    satellites += printf_string(" %c%u", nmea::satellite_system_letter(s.tag >> 4),
+                                                unsigned{s.prn});
+                } else {
+                    satellites += printf_string(" %u", unsigned{s.prn});
+                }
                 if (s.snr != CGSVSatellite::empty8) {
                     satellites += printf_string("(%udB)", unsigned{s.snr});
                 }
             }
-            return printf_string("GSV   %d in view:", r.in_view) + satellites;
+            const std::uint8_t tag = r.satellites[0].tag;
+            const std::string signal =
+                tag != 0 ? printf_string(" signal %u", unsigned{tag & 0x0Fu}) : std::string();
+            return printf_string("GSV   %d in view%s:", r.in_view, signal.c_str()) + satellites;
         }
         case NMEAMessageId::RMC:
             return "RMC   " + fix_text(static_cast<const CRMCRecord&>(record)) +
@@ -95,6 +106,16 @@ std::string record_text(std::int32_t id, const CNMEARecord& record) {
         case NMEAMessageId::PORZX: {
             const auto& r = static_cast<const CPORZXRecord&>(record);
             return printf_string("PORZX receiver %d", r.receiver);
+        }
+        case NMEAMessageId::GSASystems: {
+            const auto& r = static_cast<const CGSASystemsRecord&>(record);
+            std::string systems;
+            for (const std::uint8_t system : r.system) {
+                if (system != 0) {
+                    systems += printf_string(" %s", nmea::satellite_system_name(system));
+                }
+            }
+            return "GSA   systems of the next GSA:" + systems;
         }
         case NMEAMessageId::None:
             break;

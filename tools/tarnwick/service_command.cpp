@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "client/service_settings.h"
 #include "platform/wide_string.h"
 #include "tools/tarnwick/message_format.h"
 
@@ -101,6 +102,16 @@ std::string narrow(const std::wstring& text) {
 
 std::wstring wide(const std::string& text) {
     return platform::from_utf8(text);
+}
+
+void suggest_gnss_setting() {
+    if (client::read_service_settings().gnss_on()) {
+        return;
+    }
+    std::fprintf(stderr,
+                 "a likely cause: the gnss setting is off, and most receivers of the last ten "
+                 "years (NMEA 4.x, talkers GN, GL, GA, GB) answer only with it on: turn it on "
+                 "with `tarnwick config gnss on`, then try again\n");
 }
 
 }  // namespace tarnwick::cli

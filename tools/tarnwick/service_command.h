@@ -53,6 +53,10 @@ std::string input_already_open(client::Client& client);
 // A path as the service must receive it: absolute, since its working directory is not ours.
 std::wstring absolute_path(const std::string& path);
 
+// When the gnss setting is off, says on standard error that a receiver of the last ten years
+// needs it and how to turn it on: the likely cause when no receiver answers.
+void suggest_gnss_setting();
+
 std::string narrow(const std::wstring& text);
 std::wstring wide(const std::string& text);
 

@@ -92,8 +92,12 @@ Change ViewModel::apply(const client::StreamMessage& message, Clock::time_point 
             return Change::detail;
         case NMEAMessageId::GSA:
             state_.gsa = static_cast<const CGSARecord&>(*message.record);
+            take_gsa_systems();
             mark_used_satellites();
             return Change::detail;
+        case NMEAMessageId::GSASystems:
+            state_.next_gsa_systems = static_cast<const CGSASystemsRecord&>(*message.record);
+            return Change::nothing;
         case NMEAMessageId::GSV:
             take_gsv(*message.record);
             return Change::detail;
@@ -112,8 +116,8 @@ void ViewModel::take_rmc(const CRMCRecord& rmc, Clock::time_point now) {
 
 void ViewModel::take_gsv(const CNMEARecord& record) {
     const auto& gsv = static_cast<const CGSVRecord&>(record);
-    state_.in_view = gsv.in_view;
-    state_.satellites.clear();
+    std::vector<SatelliteInView> taken;
+    bool tagged = false;
     for (const CGSVSatellite& satellite : gsv.satellites) {
         if (satellite.prn == CGSVSatellite::empty8) {
             continue;
@@ -123,15 +127,76 @@ void ViewModel::take_gsv(const CNMEARecord& record) {
         seen.elevation = known(satellite.elevation, CGSVSatellite::empty8);
         seen.azimuth = known(satellite.azimuth, CGSVSatellite::empty16);
         seen.snr = known(satellite.snr, CGSVSatellite::empty8);
-        state_.satellites.push_back(seen);
+        seen.system = satellite.tag >> 4;
+        seen.signal = satellite.tag & 0x0F;
+        tagged = tagged || satellite.tag != 0;
+        taken.push_back(seen);
+    }
+    if (tagged) {
+        take_gnss_set(taken);
+    } else {
+        state_.in_view = gsv.in_view;
+        state_.satellites = std::move(taken);
     }
     mark_used_satellites();
+}
+
+void ViewModel::take_gnss_set(const std::vector<SatelliteInView>& taken) {
+    // A set of the combined talker may hold several systems: each keeps its own slot.
+    std::map<int, std::vector<SatelliteInView>> arrived;
+    for (const SatelliteInView& satellite : taken) {
+        arrived[satellite.system * 16 + satellite.signal].push_back(satellite);
+    }
+    for (auto& [key, satellites] : arrived) {
+        state_.gnss_sets[key] = std::move(satellites);
+    }
+    std::map<std::pair<int, int>, SatelliteInView> merged;
+    for (const auto& [key, satellites] : state_.gnss_sets) {
+        for (const SatelliteInView& satellite : satellites) {
+            auto [at, fresh] = merged.try_emplace({satellite.system, satellite.prn}, satellite);
+            if (!fresh && satellite.snr.value_or(-1) > at->second.snr.value_or(-1)) {
+                at->second = satellite;
+            }
+        }
+    }
+    state_.satellites.clear();
+    for (const auto& [id, satellite] : merged) {
+        state_.satellites.push_back(satellite);
+    }
+    state_.in_view = static_cast<int>(state_.satellites.size());
+}
+
+void ViewModel::take_gsa_systems() {
+    if (!state_.next_gsa_systems) {
+        return;
+    }
+    std::map<int, std::vector<int>> listed;
+    const int slots = std::clamp<int>(state_.gsa->prn_count, 0, CGSARecord::capacity);
+    for (int i = 0; i < slots; ++i) {
+        const int system = state_.next_gsa_systems->system[i];
+        if (system != 0 && state_.gsa->prn[i] != CGSARecord::empty_slot) {
+            listed[system].push_back(state_.gsa->prn[i]);
+        }
+    }
+    // Each system's GSA replaces that system's list. (A GSA with no satellite at all tells no
+    // system and changes nothing.)
+    for (auto& [system, prns] : listed) {
+        state_.used_by_system[system] = std::move(prns);
+    }
+    state_.next_gsa_systems.reset();
 }
 
 void ViewModel::mark_used_satellites() {
     for (SatelliteInView& satellite : state_.satellites) {
         satellite.used = false;
         if (!state_.gsa || state_.gsa->fix_type < 2) {
+            continue;
+        }
+        if (satellite.system != 0) {
+            const auto listed = state_.used_by_system.find(satellite.system);
+            satellite.used = listed != state_.used_by_system.end() &&
+                             std::find(listed->second.begin(), listed->second.end(),
+                                       satellite.prn) != listed->second.end();
             continue;
         }
         const int slots = std::clamp<int>(state_.gsa->prn_count, 0, CGSARecord::capacity);

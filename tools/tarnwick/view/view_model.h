@@ -33,6 +33,10 @@ class ViewModel {
   private:
     void take_rmc(const CRMCRecord& rmc, Clock::time_point now);
     void take_gsv(const CNMEARecord& record);
+    // gnss setting: one system's set of one signal, merged with the others.
+    void take_gnss_set(const std::vector<SatelliteInView>& taken);
+    // gnss setting: the GSA just taken, with the systems announced before it.
+    void take_gsa_systems();
     void mark_used_satellites();
     void notify(std::string text, Clock::time_point now);
 

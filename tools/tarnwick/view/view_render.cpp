@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "client/protocol_codes.h"
+#include "nmea/satellite_system.h"
 #include "tools/tarnwick/view/view_text.h"
 
 namespace tarnwick::cli::view {
@@ -146,13 +147,31 @@ std::vector<std::string> render_screen(const ViewState& state, ScreenSize size,
     }
 
     const int room = size.rows - static_cast<int>(lines.size() + notes.size());
-    const int satellites = static_cast<int>(state.satellites.size());
-    const int listed = satellites <= room ? satellites : std::max(0, room - 1);
-    for (int i = 0; i < listed; ++i) {
-        lines.push_back(satellite_row(state.satellites[static_cast<std::size_t>(i)], size.columns));
+    // With the gnss setting on, each system's satellites come under a line of its name.
+    struct Row {
+        std::string text;
+        bool satellite;
+    };
+    std::vector<Row> rows;
+    int previous_system = 0;
+    for (const SatelliteInView& satellite : state.satellites) {
+        if (satellite.system != 0 && satellite.system != previous_system) {
+            rows.push_back({format(" %s", nmea::satellite_system_name(satellite.system)), false});
+        }
+        previous_system = satellite.system;
+        rows.push_back({satellite_row(satellite, size.columns), true});
     }
-    if (listed < satellites && room > 0) {
-        lines.push_back(format("   ... and %d more", satellites - listed));
+    const int all_rows = static_cast<int>(rows.size());
+    const int listed = all_rows <= room ? all_rows : std::max(0, room - 1);
+    int satellites_listed = 0;
+    for (int i = 0; i < listed; ++i) {
+        const Row& row = rows[static_cast<std::size_t>(i)];
+        satellites_listed += row.satellite ? 1 : 0;
+        lines.push_back(row.text);
+    }
+    if (listed < all_rows && room > 0) {
+        lines.push_back(format("   ... and %d more",
+                               static_cast<int>(state.satellites.size()) - satellites_listed));
     }
     lines.insert(lines.end(), notes.begin(), notes.end());
 

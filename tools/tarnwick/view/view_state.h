@@ -5,12 +5,14 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "nmea/gga_record.h"
 #include "nmea/gsa_record.h"
+#include "nmea/gsa_systems_record.h"
 #include "nmea/rmc_record.h"
 
 namespace tarnwick::cli::view {
@@ -23,6 +25,10 @@ struct SatelliteInView {
     std::optional<int> azimuth;    // degrees
     std::optional<int> snr;        // dB; none while the satellite is not tracked
     bool used = false;             // listed by the last GSA
+    // With the service's gnss setting on: the satellite's system (nmea/satellite_system.h) and
+    // the signal it was last seen on; 0 otherwise.
+    int system = 0;
+    int signal = 0;
 };
 
 // The input as the service describes it (GetInputMode, GetConnection).
@@ -47,9 +53,15 @@ struct ViewState {
     std::optional<CGGARecord> gga;
     std::optional<CGSARecord> gsa;
 
-    // The latest complete GSV set.
+    // The latest complete GSV set; with the gnss setting on, every system's latest sets merged,
+    // each satellite once (its strongest signal), ordered by system and number.
     int in_view = 0;
     std::vector<SatelliteInView> satellites;
+    // gnss setting: the latest set of each system and signal (key system × 16 + signal), the
+    // systems announced for the next GSA, and the satellites each system's GSA lists.
+    std::map<int, std::vector<SatelliteInView>> gnss_sets;
+    std::optional<CGSASystemsRecord> next_gsa_systems;
+    std::map<int, std::vector<int>> used_by_system;
 
     InputState input;
     bool service_stopped = false;
