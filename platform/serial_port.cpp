@@ -1,6 +1,7 @@
 #include "platform/serial_port.h"
 
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -61,9 +62,35 @@ SerialPort::SerialPort(int fd, bool writable, std::wstring name, SerialClaim cla
       claim_(std::move(claim)),
       wake_fds_{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK), eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)} {
     make_raw(fd);
+    watch_input();
+}
+
+void SerialPort::watch_input() {
+    // Edge-triggered, so that a wait does not poll the tty before it sleeps: a poll that finds
+    // no finished line first waits for the kernel's pending hand-over of received bytes, which
+    // is still running when it has just woken the reader for a line. Every read takes all
+    // there is before it waits, so no edge is missed. The wake eventfd stays level-triggered.
+    in_events_ = epoll_create1(EPOLL_CLOEXEC);
+    if (in_events_ < 0) {
+        return;
+    }
+    epoll_event line{};
+    line.events = EPOLLIN | EPOLLET;
+    line.data.fd = fd();
+    epoll_event wake{};
+    wake.events = EPOLLIN;
+    wake.data.fd = wake_fds_[static_cast<int>(Direction::in)];
+    if (epoll_ctl(in_events_, EPOLL_CTL_ADD, fd(), &line) != 0 ||
+        (wake.data.fd >= 0 && epoll_ctl(in_events_, EPOLL_CTL_ADD, wake.data.fd, &wake) != 0)) {
+        close(in_events_);  // reads then wait with ppoll
+        in_events_ = -1;
+    }
 }
 
 SerialPort::~SerialPort() {
+    if (in_events_ >= 0) {
+        close(in_events_);
+    }
     claim_.give_back(fd());
     for (int wake_fd : wake_fds_) {
         if (wake_fd >= 0) {
@@ -113,6 +140,9 @@ bool SerialPort::aborted(Direction direction, std::uint32_t write_generation) {
 
 SerialPort::Readiness SerialPort::await(Direction direction, std::int64_t deadline_ns,
                                         std::uint32_t write_generation) {
+    if (direction == Direction::in && in_events_ >= 0) {
+        return await_input(deadline_ns);
+    }
     int wake_fd = wake_fds_[static_cast<int>(direction)];
     for (;;) {
         if (aborted(direction, write_generation)) {
@@ -144,6 +174,60 @@ SerialPort::Readiness SerialPort::await(Direction direction, std::int64_t deadli
                 return Readiness::aborted;
             }
             drain_wake(direction);  // left over from an abort meant for an earlier call
+        }
+    }
+}
+
+SerialPort::Readiness SerialPort::await_input(std::int64_t deadline_ns) {
+    const int wake_fd = wake_fds_[static_cast<int>(Direction::in)];
+    for (;;) {
+        if (aborted(Direction::in, 0)) {
+            return Readiness::aborted;
+        }
+        // An edge reports a hang-up once; the line stays gone, and later reads must see it.
+        if (input_gone_.load(std::memory_order_acquire)) {
+            return Readiness::hung_up;
+        }
+        timespec left{};
+        if (deadline_ns >= 0) {
+            const std::int64_t remaining = deadline_ns - monotonic_now_ns();
+            if (remaining <= 0) {
+                return Readiness::expired;
+            }
+            left = {static_cast<time_t>(remaining / 1'000'000'000),
+                    static_cast<long>(remaining % 1'000'000'000)};
+        }
+        epoll_event events[2];
+        int ready =
+            epoll_pwait2(in_events_, events, 2, deadline_ns >= 0 ? &left : nullptr, nullptr);
+        if (ready < 0 && errno == ENOSYS) {
+            // Kernels before 5.11: millisecond time-outs, rounded up so as not to end early.
+            const int timeout_ms = deadline_ns >= 0
+                                       ? static_cast<int>((left.tv_sec * 1'000'000'000 +
+                                                           left.tv_nsec + kMillisecond - 1) /
+                                                          kMillisecond)
+                                       : -1;
+            ready = epoll_wait(in_events_, events, 2, timeout_ms);
+        }
+        if (ready < 0 && errno != EINTR) {
+            return Readiness::hung_up;
+        }
+        bool line_ready = false;
+        for (int n = 0; n < ready; ++n) {
+            if (events[n].data.fd == wake_fd) {
+                if (aborted(Direction::in, 0)) {
+                    return Readiness::aborted;
+                }
+                drain_wake(Direction::in);  // left over from an abort meant for an earlier call
+            } else if ((events[n].events & (EPOLLHUP | EPOLLERR)) != 0) {
+                input_gone_.store(true, std::memory_order_release);
+                return Readiness::hung_up;
+            } else {
+                line_ready = true;
+            }
+        }
+        if (line_ready) {
+            return Readiness::ready;
         }
     }
 }

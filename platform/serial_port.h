@@ -36,6 +36,10 @@ class SerialPort final : public File {
     // Sleeps until the line is ready in `direction`, an abort arrives or `deadline_ns`
     // (monotonic; negative: none) passes.
     Readiness await(Direction direction, std::int64_t deadline_ns, std::uint32_t write_generation);
+    // await() for reads, through in_events_.
+    Readiness await_input(std::int64_t deadline_ns);
+    // Registers the line and the read's wake eventfd with in_events_ (left -1 on failure).
+    void watch_input();
     // Line reads: true when a finished line waits (or the check failed).
     bool line_waiting() const;
     // Line reads: the bytes of an unfinished line, which the kernel holds back until its LF, up
@@ -58,6 +62,10 @@ class SerialPort final : public File {
     std::atomic<bool> line_reads_{false};
     // Per direction an eventfd, written to interrupt a sleeping read or write.
     int wake_fds_[2];
+    // Reads wait here: the line (edge-triggered) and the read's wake eventfd; -1: with ppoll.
+    int in_events_ = -1;
+    // The line has reported a hang-up to in_events_ (an edge, reported only once).
+    std::atomic<bool> input_gone_{false};
     // An aborted read ends the read in progress or, when none is, the next one: a reader
     // thread between two reads must not miss the abort that is meant to stop it.
     std::atomic<bool> read_abort_pending_{false};

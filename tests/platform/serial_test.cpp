@@ -429,6 +429,29 @@ TEST_F(LineReads, AnUnfinishedLineComesWhenTheWaitEndsAndTheStreamStaysWhole) {
     EXPECT_LE(elapsed_ms(start), kToleranceMs);
 }
 
+// The wait for a line hears a hang-up once; every read after it must still fail at once, not
+// wait out its time-out.
+TEST_F(LineReads, AHangUpFailsThisReadAndEveryLaterOneAtOnce) {
+    open_for_lines(10000);
+    pty_.send("$GPGSA,4*00\r\n$GP");
+    EXPECT_EQ(read_once(), "$GPGSA,4*00\r\n");
+    std::thread device([&] {
+        Sleep(150);
+        pty_.close_master();
+    });
+    char buffer[64];
+    DWORD got = 0;
+    auto start = Clock::now();
+    EXPECT_FALSE(ReadFile(port_, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+    device.join();
+    for (int again = 0; again < 2; ++again) {
+        EXPECT_FALSE(ReadFile(port_, buffer, sizeof buffer, &got, nullptr));
+        EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+    }
+    EXPECT_LT(elapsed_ms(start), 2000) << "no waiting for the 10 s time-out";
+}
+
 // A line that never ends (noise, a receiver heard at the wrong rate) must not fill the kernel's
 // 4096-byte line buffer, where bytes would be lost: at a fast rate its bytes are taken long
 // before the read's 3 s wait ends.
