@@ -143,9 +143,10 @@ cleanup() {
         stop_child "$sim_pid" 30
     fi
     if [[ -n $home ]]; then
-        # Objects outlive their last holder only when a process was killed.
+        # Objects outlive their last holder only when a process was killed; the namespace lock
+        # and the wake-up word belong to the namespace itself.
         local left objects
-        left=$(find "$home/objects/" -mindepth 1 ! -name .namespace.lock 2>/dev/null | wc -l)
+        left=$(find "$home/objects/" -mindepth 1 ! -name .namespace.lock ! -name .wake 2>/dev/null | wc -l)
         ((left == 0)) || echo "demo.sh: $left named objects were still held at the end" >&2
         # The named objects live in a directory on a memory file system that the home links to.
         objects=$(readlink "$home/objects" 2>/dev/null || true)

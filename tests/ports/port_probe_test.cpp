@@ -3,10 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <thread>
 #include <vector>
 
+#include "platform/port_map.h"
 #include "platform/test_seams.h"
 #include "platform/win32.h"
 #include "ports/port.h"
@@ -80,10 +85,15 @@ TEST_F(PortProbeTest, TryConnectToAPortThatCannotOpenFails) {
 TEST_F(PortProbeTest, SetsTheLineSpeedOnlyWhenTheDriverRunsAtAnotherRate) {
     auto receiver = start_receiver("COM3:", 4800);
     ASSERT_NE(receiver, nullptr);
-    {
-        CPort settle;  // whatever the line ran at, it runs at 4800 afterwards
-        ASSERT_TRUE(settle.try_connect(L"COM3:", 4800, 8, 0, 0));
-    }
+    // A port we close gets back the settings it had, so the line is put at 4800 from outside.
+    const int line = open(tarnwick::platform::read_port_map().at(3).device.c_str(),
+                          O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(line, 0);
+    termios settings{};
+    ASSERT_EQ(tcgetattr(line, &settings), 0);
+    cfsetspeed(&settings, B4800);
+    ASSERT_EQ(tcsetattr(line, TCSANOW, &settings), 0);
+    close(line);
     struct Case {
         std::int32_t rate;
         unsigned set_calls;
