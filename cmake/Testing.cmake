@@ -15,9 +15,9 @@ function(tarnwick_add_test name)
   endif()
   # An empty LABELS value would swallow the next property name, so add it only when given.
   # Ports the tests open write their UUCP lock files in the build tree, never in the machine's
-  # /run/lock.
-  set(properties TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "TARNWICK_BUILD_DIR=${CMAKE_BINARY_DIR}"
-      ENVIRONMENT_MODIFICATION "TARNWICK_LOCK_DIR=set:${TARNWICK_TEST_LOCK_DIR}")
+  # /run/lock. Each environment property holds one variable: the generated test script quotes
+  # every value on its own, so a list would not reach CTest whole.
+  set(properties TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "TARNWICK_LOCK_DIR=${TARNWICK_TEST_LOCK_DIR}")
   if(ARG_LABELS)
     list(APPEND properties LABELS "${ARG_LABELS}")
   endif()

@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
+#include "platform/kernel_files.h"
 #include "platform/port_map.h"
 #include "platform/port_names.h"
 #include "platform/uucp_lock.h"
@@ -21,14 +21,12 @@ namespace {
 constexpr unsigned kTtyAliasMajor = 5;  // /dev/tty (minor 0) and /dev/console (minor 1)
 
 std::string program_of(const HolderSources& sources, pid_t pid) {
-    std::ifstream comm(sources.proc / std::to_string(pid) / "comm");
-    std::string name;
-    std::getline(comm, name);
-    return name;
+    std::string name = read_kernel_file(sources.proc / std::to_string(pid) / "comm").value_or("");
+    return name.substr(0, name.find('\n'));
 }
 
 std::optional<dev_t> device_number(const std::filesystem::path& dev_file) {
-    std::ifstream in(dev_file);
+    std::istringstream in(read_kernel_file(dev_file).value_or(""));
     unsigned major_number = 0;
     unsigned minor_number = 0;
     char colon = 0;
@@ -42,7 +40,8 @@ bool is_console(dev_t device, const HolderSources& sources) {
     if (major(device) == kTtyAliasMajor && minor(device) <= 1) {
         return true;
     }
-    std::ifstream active(sources.sysfs_tty / "console" / "active");
+    std::istringstream active(
+        read_kernel_file(sources.sysfs_tty / "console" / "active").value_or(""));
     std::string name;
     while (active >> name) {
         if (name.find('/') == std::string::npos && name != "." && name != "..") {
@@ -56,8 +55,7 @@ bool is_console(dev_t device, const HolderSources& sources) {
 
 // Field 7 of /proc/PID/stat, the controlling terminal in the kernel's dev_t encoding.
 std::optional<dev_t> controlling_terminal(const std::filesystem::path& process_dir) {
-    std::ifstream in(process_dir / "stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string stat = read_kernel_file(process_dir / "stat").value_or("");
     std::size_t name_end = stat.rfind(')');
     if (name_end == std::string::npos) {
         return std::nullopt;

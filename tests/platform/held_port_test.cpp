@@ -193,6 +193,19 @@ TEST_F(HeldPorts, TheKernelConsoleIsSeenThroughSysfs) {
     EXPECT_TRUE(platform::find_device_holder(makedev(5, 1), "/dev/console", 0, sources));
 }
 
+// A process that exits while it is looked at makes reads of its files fail (ESRCH); folders in
+// place of the files fail the same way (EISDIR) and must read as a process that holds nothing.
+TEST_F(HeldPorts, FilesOfAProcessThatCannotBeReadCountAsNoHolder) {
+    struct stat slave {};
+    ASSERT_EQ(stat(pty_.slave_path().c_str(), &slave), 0);
+    platform::HolderSources sources{home() / "proc", home() / "sys"};
+    for (const char* file : {"stat", "comm", "fd"}) {
+        std::filesystem::create_directories(sources.proc / "4242" / file);
+    }
+    std::filesystem::create_directories(sources.sysfs_tty / "console" / "active");
+    EXPECT_FALSE(platform::find_device_holder(slave.st_rdev, pty_.slave_path(), 0, sources));
+}
+
 TEST_F(HeldPorts, AClosedPortGetsBackTheSettingsItHadWhenOpened) {
     const termios before = [&] {
         const TtyHolder holder(pty_.slave_path());  // canonical, echo, 9600; gone at once
