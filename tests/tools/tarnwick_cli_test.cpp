@@ -9,6 +9,9 @@
 #include <sstream>
 #include <thread>
 
+#include "client/object_names.h"
+#include "client/service_settings.h"
+#include "platform/win32.h"
 #include "tests/client/fake_service.h"
 #include "tests/platform/namespace_fixture.h"
 #include "tests/support/spawned_process.h"
@@ -37,6 +40,26 @@ std::vector<std::string> lines_of(const std::string& text) {
 
 using Cli = PrivateNamespace;
 
+// Stores a value in the service's key as the service (or a user with a registry editor) would.
+void store_setting(const wchar_t* name, DWORD type, const void* bytes, DWORD size) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, client::names::registry_key, 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(bytes), size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void store_text(const wchar_t* name, const std::wstring& text) {
+    store_setting(name, REG_SZ, text.c_str(),
+                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void store_number(const wchar_t* name, DWORD value) {
+    store_setting(name, REG_DWORD, &value, sizeof value);
+}
+
 TEST_F(Cli, WithoutAServiceNoStartExitsThreeAndNamesTheFix) {
     for (const std::vector<std::string>& command :
          {std::vector<std::string>{"status", "--no-start"},
@@ -59,6 +82,52 @@ TEST_F(Cli, WithoutAServiceNoStartExitsThreeAndNamesTheFix) {
     EXPECT_EQ(quit.exit_code, 3);
     EXPECT_NE(quit.err.find("not running: there is nothing to quit"), std::string::npos)
         << quit.err;
+}
+
+// The settings live in the registry and are read and changed with no service running.
+TEST_F(Cli, ConfigShowsTheStoredSettingsAndSwitchesTheGnssMode) {
+    const ToolRun fresh = tarnwick({"config"});
+    ASSERT_EQ(fresh.exit_code, 0) << fresh.err;
+    EXPECT_EQ(fresh.out,
+              "path  (none)\nport  (none)\nbaud  (none)\n"
+              "gnss  off (receivers of the talker GP only)\n");
+
+    store_text(client::names::registry_path_value, L"/opt/tarnwick/bin/tarnwickd");
+    store_text(L"port", L"COM3:");
+    store_number(L"baud", 115200);
+    const ToolRun on = tarnwick({"config", "gnss", "on"});
+    ASSERT_EQ(on.exit_code, 0) << on.err;
+    EXPECT_NE(on.out.find("from now on"), std::string::npos) << on.out;
+    EXPECT_EQ(tarnwick({"config"}).out,
+              "path  /opt/tarnwick/bin/tarnwickd\nport  COM3:\nbaud  115200\n"
+              "gnss  on (every satellite system)\n");
+    ASSERT_EQ(tarnwick({"config", "gnss", "off"}).exit_code, 0);
+    EXPECT_TRUE(
+        tarnwick({"config"}).out.ends_with("gnss  off (receivers of the talker GP only)\n"));
+
+    // Only 1 turns the mode on; a value of another type counts as absent.
+    struct Stored {
+        const char* what;
+        void (*store)();
+    };
+    for (const Stored& stored :
+         {Stored{"the number 2", [] { store_number(client::registry_gnss_value, 2); }},
+          Stored{"the text 1", [] { store_text(client::registry_gnss_value, L"1"); }}}) {
+        stored.store();
+        EXPECT_TRUE(
+            tarnwick({"config"}).out.ends_with("gnss  off (receivers of the talker GP only)\n"))
+            << stored.what;
+    }
+
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"config", "gnss"},
+                                                  {"config", "gnss", "yes"},
+                                                  {"config", "baud", "on"},
+                                                  {"config", "gnss", "on", "now"}}) {
+        const ToolRun run = tarnwick(wrong);
+        EXPECT_EQ(run.exit_code, 2) << wrong[1] << " " << (wrong.size() > 2 ? wrong[2] : "");
+    }
+    EXPECT_TRUE(
+        tarnwick({"config"}).out.ends_with("gnss  off (receivers of the talker GP only)\n"));
 }
 
 TEST_F(Cli, StatusShowsTheStateTogether) {
