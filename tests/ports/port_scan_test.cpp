@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "platform/namespace.h"
@@ -53,6 +55,72 @@ TEST_F(PortScanTest, TriesEveryRateInOrderAndReportsFailuresNegated) {
     EXPECT_EQ(std::vector<std::int32_t>(std::begin(port.found_rates), std::end(port.found_rates)),
               std::vector<std::int32_t>(5, 0));
     EXPECT_TRUE(port_is_free(L"COM4:"));
+}
+
+// A device that talks at every speed: a pseudo-terminal's master fed a sentence every 20 ms, as
+// no real line would (its speed means nothing to a pseudo-terminal).
+class EverySpeedDevice {
+  public:
+    EverySpeedDevice() {
+        fcntl(line_.master(), F_SETFL, fcntl(line_.master(), F_GETFL) | O_NONBLOCK);
+        feeder_ = std::thread([this] {
+            static const char sentence[] =
+                "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
+            while (!stop_) {
+                // A full buffer while no reader has the line open only drops sentences.
+                [[maybe_unused]] const ssize_t n =
+                    write(line_.master(), sentence, sizeof sentence - 1);
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+    }
+    ~EverySpeedDevice() {
+        stop_ = true;
+        feeder_.join();
+    }
+    const std::string& device() const { return line_.slave_path(); }
+
+  private:
+    PseudoTerminal line_;
+    std::atomic<bool> stop_{false};
+    std::thread feeder_;
+};
+
+TEST_F(PortScanTest, WithTheGnssSettingTheFasterRatesFollowAndOnlyFiveFoundAreRecorded) {
+    {
+        SCOPED_TRACE("every rate fails");
+        bind_plain_file(L"COM4:");
+        CPort port;
+        port.nmea_mode = NMEAMode::gnss;
+        std::vector<ScanEvent> expected;
+        for (const std::int32_t rate : {4800, 9600, 19200, 38400, 57600, 115200, 230400}) {
+            const auto probe = failed_probe(L"COM4:", rate);
+            expected.insert(expected.end(), probe.begin(), probe.end());
+        }
+        EXPECT_EQ(scan(port, L"COM4:"), expected);
+        EXPECT_EQ(port.found_rate_count(), 0);
+    }
+    {
+        SCOPED_TRACE("every rate answers");
+        const EverySpeedDevice talker;
+        ASSERT_TRUE(platform::bind_port(L"COM7:", talker.device()));
+        CPort port;
+        port.nmea_mode = NMEAMode::gnss;
+        std::vector<std::int32_t> answered;
+        for (const ScanEvent& event : scan(port, L"COM7:")) {
+            if (event.code == EndTryBaudRate) {
+                answered.push_back(event.value);
+            }
+        }
+        // The sixth and seventh rates are probed and reported, but the record holds five.
+        EXPECT_EQ(answered,
+                  (std::vector<std::int32_t>{4800, 9600, 19200, 38400, 57600, 115200, 230400}));
+        EXPECT_EQ(
+            std::vector<std::int32_t>(std::begin(port.found_rates), std::end(port.found_rates)),
+            (std::vector<std::int32_t>{4800, 9600, 19200, 38400, 57600}));
+        EXPECT_FALSE(port.io);
+        EXPECT_TRUE(port_is_free(L"COM7:"));
+    }
 }
 
 TEST_F(PortScanTest, APortThatCannotOpenEndsAtOnce) {
