@@ -3,6 +3,7 @@
 // by which clients tell it from a filled one. Serialized: 6 bytes, the last the tag byte, which
 // only the GNSS mode fills (0 otherwise, as readers that ignore it expect).
 
+#include <cstddef>
 #include <cstdint>
 
 #include "nmea/field_list.h"
@@ -23,6 +24,9 @@ struct CGSVSatellite {
     void parse(const char* number, const char* elevation_text, const char* azimuth_text,
                const char* snr_text) noexcept;
 
+    // The 30 entries of a record go out as one block of bytes (field_list.h).
+    static constexpr bool memory_is_wire_layout = true;
+
     // Wire order.
     template <typename Self, typename Visit>
     static void each_field(Self& self, Visit&& visit) {
@@ -33,3 +37,8 @@ struct CGSVSatellite {
         visit(self.tag);
     }
 };
+
+static_assert(offsetof(CGSVSatellite, prn) == 0 && offsetof(CGSVSatellite, elevation) == 1 &&
+                  offsetof(CGSVSatellite, azimuth) == 2 && offsetof(CGSVSatellite, snr) == 4 &&
+                  offsetof(CGSVSatellite, tag) == 5 && sizeof(CGSVSatellite) == 6,
+              "a GSV entry's memory is its 6 wire bytes");

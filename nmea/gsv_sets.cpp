@@ -25,9 +25,7 @@ CGSVSets::Outcome CGSVSets::gather(Talker talker, const char* const* first,
         signal = std::max(0, hex_digit_field(f[n]));
         --last;
     }
-    const std::int32_t total = f.given(1) ? to_int(f[1]) : 0;
-    const std::int32_t number = f.given(2) ? to_int(f[2]) : 0;
-    Slot& slot = slot_for(talker, signal, total, number);
+    Slot& slot = slot_for(talker, signal, f);
     slot.last_use = ++clock_;
     if (slot.record.is_complete()) {
         slot.record.clear();
@@ -40,8 +38,7 @@ CGSVSets::Outcome CGSVSets::gather(Talker talker, const char* const* first,
     return outcome;
 }
 
-CGSVSets::Slot& CGSVSets::slot_for(Talker talker, int signal, std::int32_t total,
-                                   std::int32_t number) noexcept {
+CGSVSets::Slot& CGSVSets::slot_for(Talker talker, int signal, const SentenceFields& f) noexcept {
     Slot* own = nullptr;
     for (Slot& slot : slots_) {
         if (slot.talker == talker && slot.signal == signal) {
@@ -53,6 +50,8 @@ CGSVSets::Slot& CGSVSets::slot_for(Talker talker, int signal, std::int32_t total
         return *own;
     }
     // A later sentence of another signal that goes on with a set of the same talker.
+    const std::int32_t total = f.given(1) ? to_int(f[1]) : 0;
+    const std::int32_t number = f.given(2) ? to_int(f[2]) : 0;
     if (number > 1) {
         for (Slot& slot : slots_) {
             if (slot.talker == talker && gathering(slot.record) && slot.record.total == total &&

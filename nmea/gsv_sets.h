@@ -9,6 +9,7 @@
 
 #include "nmea/gsv_record.h"
 #include "nmea/satellite_system.h"
+#include "nmea/sentence_fields.h"
 
 class CGSVSets {
   public:
@@ -33,8 +34,10 @@ class CGSVSets {
         std::uint32_t last_use = 0;
     };
 
-    Slot& slot_for(tarnwick::nmea::Talker talker, int signal, std::int32_t total,
-                   std::int32_t number) noexcept;
+    // The numbers of the set (fields 1 and 2) are read only when the pair's own record does
+    // not go on with it.
+    Slot& slot_for(tarnwick::nmea::Talker talker, int signal,
+                   const tarnwick::nmea::SentenceFields& f) noexcept;
 
     Slot slots_[slots];
     std::uint32_t clock_ = 0;

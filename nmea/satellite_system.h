@@ -72,7 +72,41 @@ constexpr Talker talker_of(const char* address) noexcept {
 // GP and GN sentences of receivers before 4.10 number the systems apart (GLONASS 65-96, QZSS
 // 193-202), which decides for them. A GN number outside those ranges is unknown; a GP one is
 // GPS (SBAS included).
-SatelliteSystem system_of(Talker talker, int prn) noexcept;
+// GP and GN: talkers whose satellites tell their system by their number.
+constexpr bool numbers_tell_the_system(Talker talker) noexcept {
+    return talker == Talker::gp || talker == Talker::gn;
+}
+
+// Inline: it runs for every satellite of every GSV and GSA in the mode.
+constexpr SatelliteSystem system_of(Talker talker, int prn) noexcept {
+    switch (talker) {
+        case Talker::gl:
+            return SatelliteSystem::glonass;
+        case Talker::ga:
+            return SatelliteSystem::galileo;
+        case Talker::gb:
+            return SatelliteSystem::beidou;
+        case Talker::gq:
+            return SatelliteSystem::qzss;
+        case Talker::gi:
+            return SatelliteSystem::navic;
+        case Talker::gp:
+        case Talker::gn:
+            if (prn >= 65 && prn <= 96) {
+                return SatelliteSystem::glonass;
+            }
+            if (prn >= 193 && prn <= 202) {
+                return SatelliteSystem::qzss;
+            }
+            if (talker == Talker::gp || (prn >= 1 && prn <= 64)) {
+                return SatelliteSystem::gps;
+            }
+            return SatelliteSystem::unknown;
+        case Talker::none:
+            break;
+    }
+    return SatelliteSystem::unknown;
+}
 
 // The GSV entry's tag byte: the system in the high four bits, the signal id in the low four.
 constexpr std::uint8_t satellite_tag(SatelliteSystem system, int signal) noexcept {
