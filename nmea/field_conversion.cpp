@@ -30,19 +30,20 @@ constexpr int hex_value(char c) noexcept {
     return -1;
 }
 
-// The C library's long: 64 bits on 64-bit machines, 32 on 32-bit ARM; atoi and strtol saturate
-// at its range, so the conversions here do too (a magnitude of 64 bits holds either bound).
-constexpr std::uint64_t long_max = static_cast<std::uint64_t>(std::numeric_limits<long>::max());
-static_assert(sizeof(long) <= sizeof(std::uint64_t));
-
-// Applies the sign to a magnitude the way strtol does, saturating at the long range.
-long signed_saturated(std::uint64_t magnitude, bool negative) noexcept {
-    const std::uint64_t limit = negative ? long_max + 1 : long_max;
+// strtol saturates at the range of long: 64 bits on 64-bit machines, 32 on 32-bit ARM. Decimal
+// fields saturate at 64 bits everywhere, so that records read the same on every machine; the
+// checksum's hexadecimal reading follows the C library's long (only 0 to 255 can ever match).
+// Applies the sign to a magnitude the way strtol does, saturating at the range of Wide.
+template <typename Wide>
+Wide signed_saturated(std::uint64_t magnitude, bool negative) noexcept {
+    static_assert(sizeof(Wide) <= sizeof(std::uint64_t));
+    constexpr auto wide_max = static_cast<std::uint64_t>(std::numeric_limits<Wide>::max());
+    const std::uint64_t limit = negative ? wide_max + 1 : wide_max;
     if (magnitude > limit) {
         magnitude = limit;
     }
     // Two's complement wrap-around is defined for unsigned arithmetic and for the conversion.
-    return static_cast<long>(negative ? 0 - magnitude : magnitude);
+    return static_cast<Wide>(negative ? 0 - magnitude : magnitude);
 }
 
 // magnitude × base + digit, pinned at the largest value once it no longer fits: any such value is
@@ -101,7 +102,7 @@ std::int32_t to_int_any(const char* text) noexcept {
         accumulate(magnitude, 10, static_cast<unsigned>(*p - '0'));
     }
     // glibc's atoi is (int)strtol(...): keep the low 32 bits (modular since C++20).
-    return static_cast<std::int32_t>(signed_saturated(magnitude, negative));
+    return static_cast<std::int32_t>(signed_saturated<std::int64_t>(magnitude, negative));
 }
 
 double to_double(const char* text) noexcept {
@@ -186,7 +187,7 @@ long hex_to_long(const char* text, const char* end) noexcept {
         }
         accumulate(magnitude, 16, static_cast<unsigned>(digit));
     }
-    return signed_saturated(magnitude, negative);
+    return signed_saturated<long>(magnitude, negative);
 }
 
 }  // namespace tarnwick::nmea

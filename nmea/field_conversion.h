@@ -1,6 +1,6 @@
 #pragma once
 // Text-to-number conversions of sentence fields. They give exactly what the C library's atoi,
-// atof and strtol give on this platform, with the cases C leaves undefined pinned down, and
+// atof and strtol give on a 64-bit platform, with the cases C leaves undefined pinned down, and
 // without the cost of the C library on the plain decimal texts receivers send.
 
 #include <cstddef>
@@ -12,9 +12,10 @@ namespace tarnwick::nmea {
 std::int32_t to_int_any(const char* text) noexcept;
 
 // atoi: optional blanks, an optional sign, decimal digits up to the first other character, 0
-// without digits. Overflow behaves as glibc's atoi: strtol's value saturated to the range of
-// long (64 bits on 64-bit machines, 32 bits on 32-bit ones), then its low 32 bits. Narrower
-// members take the low bits of this.
+// without digits. Overflow behaves as glibc's atoi on a 64-bit machine: the value saturated to
+// the 64-bit range, then its low 32 bits, on every machine alike (the C library of a 32-bit one
+// saturates at 32 bits, and records must not differ by machine). Narrower members take the low
+// bits of this.
 // Inline for the texts receivers send, up to nine plain digits.
 inline std::int32_t to_int(const char* text) noexcept {
     std::uint32_t value = 0;

@@ -1,5 +1,5 @@
 // The fast field conversions must give exactly what the C library gives (atoi = (int)strtol on
-// this platform, atof rounded to float, strtol base 16), bit for bit.
+// a 64-bit platform, atof rounded to float, strtol base 16), bit for bit.
 
 #include "nmea/field_conversion.h"
 
@@ -21,8 +21,9 @@ std::uint32_t bits(float v) {
 float c_atof(const std::string& s) {
     return static_cast<float>(std::strtod(s.c_str(), nullptr));
 }
+// atoi of a 64-bit machine, on every machine.
 std::int32_t c_atoi(const std::string& s) {
-    return static_cast<std::int32_t>(std::strtol(s.c_str(), nullptr, 10));
+    return static_cast<std::int32_t>(std::strtoll(s.c_str(), nullptr, 10));
 }
 
 const char* const real_table[] = {
