@@ -16,6 +16,17 @@ extern char** environ;
 
 namespace tarnwick::test {
 
+std::vector<std::string> command_line(const std::filesystem::path& program,
+                                      const std::vector<std::string>& args) {
+    std::vector<std::string> words;
+    if (const char* emulator = std::getenv("TARNWICK_TEST_EMULATOR"); emulator != nullptr) {
+        words.emplace_back(emulator);
+    }
+    words.push_back(program.string());
+    words.insert(words.end(), args.begin(), args.end());
+    return words;
+}
+
 SpawnedProcess::SpawnedProcess(const std::filesystem::path& program,
                                const std::vector<std::string>& args) {
     int pipe_ends[2];
@@ -26,32 +37,19 @@ SpawnedProcess::SpawnedProcess(const std::filesystem::path& program,
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDOUT_FILENO);
 
-    // Where the tests run under a user-mode emulator without binfmt_misc, the programs they
-    // start must run under it too: TARNWICK_TEST_EMULATOR names it (scripts/cross-test.sh).
-    std::string emulator;
-    if (const char* named = std::getenv("TARNWICK_TEST_EMULATOR"); named != nullptr) {
-        emulator = named;
-    }
-    std::string program_path = program.string();
+    std::vector<std::string> words = command_line(program, args);
     std::vector<char*> argv;
-    if (!emulator.empty()) {
-        argv.push_back(emulator.data());
-    }
-    argv.push_back(program_path.data());
-    std::vector<std::string> arg_copies = args;
-    for (auto& arg : arg_copies) {
-        argv.push_back(arg.data());
+    for (std::string& word : words) {
+        argv.push_back(word.data());
     }
     argv.push_back(nullptr);
-    const int spawned =
-        posix_spawn(&pid_, emulator.empty() ? program_path.c_str() : emulator.c_str(), &actions,
-                    nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(pipe_ends[1]);
     output_ = pipe_ends[0];
     if (spawned != 0) {
         close(output_);
-        throw std::runtime_error("posix_spawn failed: " + program_path);
+        throw std::runtime_error("posix_spawn failed: " + program.string());
     }
 }
 

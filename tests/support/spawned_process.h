@@ -12,6 +12,12 @@
 
 namespace tarnwick::test {
 
+// The command line that starts `program` with `args`. Where the tests run under a user-mode
+// emulator without binfmt_misc, the programs they start must run under it too:
+// TARNWICK_TEST_EMULATOR names it (scripts/cross-test.sh), and it comes first.
+std::vector<std::string> command_line(const std::filesystem::path& program,
+                                      const std::vector<std::string>& args);
+
 class SpawnedProcess {
   public:
     // Starts `program` with `args`; the child inherits the environment (TARNWICK_HOME included).

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <stdexcept>
 
+#include "tests/support/spawned_process.h"
 #include "tests/tools/tool_runner.h"
 
 extern char** environ;
@@ -35,15 +36,14 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    std::string program = built_program("tools/tarnwick-sim/tarnwick-sim").string();
-    std::vector<std::string> words = args;
-    std::vector<char*> argv{program.data()};
+    const std::filesystem::path program = built_program("tools/tarnwick-sim/tarnwick-sim");
+    std::vector<std::string> words = command_line(program, args);
+    std::vector<char*> argv;
     for (std::string& word : words) {
         argv.push_back(word.data());
     }
     argv.push_back(nullptr);
-    const int spawned =
-        posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     close(err[1]);
@@ -52,7 +52,7 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
     if (spawned != 0) {
         close(out_);
         close(err_);
-        throw std::runtime_error("cannot start " + program);
+        throw std::runtime_error("cannot start " + program.string());
     }
 }
 

@@ -9,12 +9,13 @@
 #include <cerrno>
 #include <stdexcept>
 
+#include "tests/support/spawned_process.h"
+
 namespace tarnwick::test {
 
 TerminalProcess::TerminalProcess(const std::filesystem::path& program,
                                  const std::vector<std::string>& args, int rows, int columns) {
-    std::vector<std::string> words{program.string()};
-    words.insert(words.end(), args.begin(), args.end());
+    std::vector<std::string> words = command_line(program, args);
     std::vector<char*> argv;
     for (std::string& word : words) {
         argv.push_back(word.data());

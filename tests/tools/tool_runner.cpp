@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "tests/support/spawned_process.h"
 #include "tests/support/test_support.h"
 
 namespace tarnwick::test {
@@ -26,9 +27,9 @@ std::filesystem::path built_program(const std::string& relative) {
 ToolRun run_tool(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                  const std::filesystem::path& input, const std::filesystem::path& output) {
     TempDir streams;
-    std::string command = quoted(program.string());
-    for (const std::string& argument : arguments) {
-        command += " " + quoted(argument);
+    std::string command;
+    for (const std::string& word : command_line(program, arguments)) {
+        command += (command.empty() ? "" : " ") + quoted(word);
     }
     command += " <" + quoted(input.empty() ? "/dev/null" : input.string());
     command += " >" + quoted((output.empty() ? streams.path() / "out" : output).string());
