@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   tmux procps pkgconf
+  g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user-static
 )
 
 missing=()

@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer,
-# again under ThreadSanitizer, a format check, and a short run of every libFuzzer target.
-# Usage: scripts/test.sh [--no-tsan] [--no-fuzz] [--fuzz-seconds N]
+# again under ThreadSanitizer, a format check, a short run of every libFuzzer target, and the
+# unit tests and one service session cross-built for aarch64 and 32-bit ARM, run under qemu-user.
+# Usage: scripts/test.sh [--no-tsan] [--no-fuzz] [--no-cross] [--fuzz-seconds N]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 run_tsan=1
 run_fuzz=1
+run_cross=1
 fuzz_seconds=12
 while (($#)); do
   case "$1" in
     --no-tsan) run_tsan=0 ;;
     --no-fuzz) run_fuzz=0 ;;
+    --no-cross) run_cross=0 ;;
     --fuzz-seconds) fuzz_seconds="$2"; shift ;;
     *) echo "unknown option: $1" >&2; exit 2 ;;
   esac
@@ -49,5 +52,9 @@ if ((run_fuzz)); then
   fuzz_targets=$(cmake --build build/fuzz --target help | grep -oE '^fuzz_[A-Za-z0-9_]+' | sort -u)
   cmake --build build/fuzz -j "$jobs" --target $fuzz_targets
   scripts/fuzz.sh build/fuzz "$fuzz_seconds"
+fi
+if ((run_cross)); then
+  echo "== ARM: cross-built tests under qemu-user"
+  JOBS=$jobs scripts/cross-test.sh aarch64 armhf
 fi
 echo "== all tests passed"
