@@ -67,27 +67,13 @@ bool CGSVRecord::take_satellites(const SentenceFields& f, Tagging tagging) noexc
     if (n < 3 || (n - 3) % 4 != 0) {
         return false;
     }
-    const std::int32_t first_taken = count;
     for (std::size_t group = 4; group + 3 <= n && count >= 0 && count < capacity; group += 4) {
-        satellites[count++].parse(f[group], f[group + 1], f[group + 2], f[group + 3]);
-    }
-    if (tagging.talker != Talker::none && first_taken >= 0) {
-        tag_satellites(first_taken, tagging);
+        CGSVSatellite& entry = satellites[count++];
+        entry.parse(f[group], f[group + 1], f[group + 2], f[group + 3]);
+        if (tagging.talker != Talker::none) {
+            const int prn = entry.prn == CGSVSatellite::empty8 ? 0 : entry.prn;
+            entry.tag = satellite_tag(system_of(tagging.talker, prn), tagging.signal);
+        }
     }
     return true;
-}
-
-void CGSVRecord::tag_satellites(std::int32_t from, Tagging tagging) noexcept {
-    if (!numbers_tell_the_system(tagging.talker)) {
-        const std::uint8_t tag = satellite_tag(system_of(tagging.talker, 0), tagging.signal);
-        for (std::int32_t i = from; i < count; ++i) {
-            satellites[i].tag = tag;
-        }
-        return;
-    }
-    for (std::int32_t i = from; i < count; ++i) {
-        CGSVSatellite& entry = satellites[i];
-        const int prn = entry.prn == CGSVSatellite::empty8 ? 0 : entry.prn;
-        entry.tag = satellite_tag(system_of(tagging.talker, prn), tagging.signal);
-    }
 }

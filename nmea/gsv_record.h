@@ -50,6 +50,4 @@ class CGSVRecord : public CFieldListRecord<CGSVRecord> {
     bool take_first_sentence(const tarnwick::nmea::SentenceFields& fields,
                              Tagging tagging) noexcept;
     bool take_satellites(const tarnwick::nmea::SentenceFields& fields, Tagging tagging) noexcept;
-    // Tags the entries from `from` on; a system's own talker gives all of them one tag.
-    void tag_satellites(std::int32_t from, Tagging tagging) noexcept;
 };

@@ -72,11 +72,6 @@ constexpr Talker talker_of(const char* address) noexcept {
 // GP and GN sentences of receivers before 4.10 number the systems apart (GLONASS 65-96, QZSS
 // 193-202), which decides for them. A GN number outside those ranges is unknown; a GP one is
 // GPS (SBAS included).
-// GP and GN: talkers whose satellites tell their system by their number.
-constexpr bool numbers_tell_the_system(Talker talker) noexcept {
-    return talker == Talker::gp || talker == Talker::gn;
-}
-
 // Inline: it runs for every satellite of every GSV and GSA in the mode.
 constexpr SatelliteSystem system_of(Talker talker, int prn) noexcept {
     switch (talker) {

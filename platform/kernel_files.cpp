@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include "platform/file_bytes.h"
 
 namespace tarnwick::platform {
 
@@ -13,24 +13,12 @@ std::optional<std::string> read_kernel_file(const std::filesystem::path& file, s
         return std::nullopt;
     }
     std::string text(limit, '\0');
-    std::size_t filled = 0;
-    bool failed = false;
-    while (filled < limit) {
-        const ssize_t got = read(fd, text.data() + filled, limit - filled);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            failed = got < 0;
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
-    }
+    const ssize_t got = read_at(fd, text.data(), limit, 0);
     close(fd);
-    if (failed) {
+    if (got < 0) {
         return std::nullopt;
     }
-    text.resize(filled);
+    text.resize(static_cast<std::size_t>(got));
     return text;
 }
 

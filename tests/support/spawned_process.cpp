@@ -27,6 +27,15 @@ std::vector<std::string> command_line(const std::filesystem::path& program,
     return words;
 }
 
+std::vector<char*> argument_vector(std::vector<std::string>& words) {
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    return argv;
+}
+
 SpawnedProcess::SpawnedProcess(const std::filesystem::path& program,
                                const std::vector<std::string>& args) {
     int pipe_ends[2];
@@ -38,11 +47,7 @@ SpawnedProcess::SpawnedProcess(const std::filesystem::path& program,
     posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDOUT_FILENO);
 
     std::vector<std::string> words = command_line(program, args);
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv = argument_vector(words);
     const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(pipe_ends[1]);

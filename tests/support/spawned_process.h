@@ -18,6 +18,9 @@ namespace tarnwick::test {
 std::vector<std::string> command_line(const std::filesystem::path& program,
                                       const std::vector<std::string>& args);
 
+// The argument vector of exec and posix_spawn over `words`, which must outlive it.
+std::vector<char*> argument_vector(std::vector<std::string>& words);
+
 class SpawnedProcess {
   public:
     // Starts `program` with `args`; the child inherits the environment (TARNWICK_HOME included).

@@ -38,11 +38,7 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
     posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
     const std::filesystem::path program = built_program("tools/tarnwick-sim/tarnwick-sim");
     std::vector<std::string> words = command_line(program, args);
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv = argument_vector(words);
     const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);

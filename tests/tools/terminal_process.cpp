@@ -16,11 +16,7 @@ namespace tarnwick::test {
 TerminalProcess::TerminalProcess(const std::filesystem::path& program,
                                  const std::vector<std::string>& args, int rows, int columns) {
     std::vector<std::string> words = command_line(program, args);
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv = argument_vector(words);
     winsize size{};
     size.ws_row = static_cast<unsigned short>(rows);
     size.ws_col = static_cast<unsigned short>(columns);
