@@ -24,6 +24,9 @@ done
 scripts/setup.sh
 
 jobs=2
+# Sanitizer builds compile at -O1 with line tables only: reports keep their file and line, and the
+# build takes about a third less time than at -O2 with full debug information.
+sanitizer_flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG")
 # Tests that wait on the service's fixed time-outs sleep most of the time: run more at once.
 test_jobs=6
 
@@ -31,14 +34,16 @@ echo "== format check"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 echo "== ASan + UBSan build and tests"
-cmake -S . -B build/asan -G Ninja -DTARNWICK_SANITIZE=address -DTARNWICK_WERROR=ON >/dev/null
+cmake -S . -B build/asan -G Ninja -DTARNWICK_SANITIZE=address -DTARNWICK_WERROR=ON \
+  "${sanitizer_flags[@]}" >/dev/null
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan -j "$test_jobs" --output-on-failure
 
 if ((run_tsan)); then
   echo "== TSan build and tests"
-  cmake -S . -B build/tsan -G Ninja -DTARNWICK_SANITIZE=thread -DTARNWICK_WERROR=ON >/dev/null
+  cmake -S . -B build/tsan -G Ninja -DTARNWICK_SANITIZE=thread -DTARNWICK_WERROR=ON \
+    "${sanitizer_flags[@]}" >/dev/null
   cmake --build build/tsan -j "$jobs"
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build/tsan -j "$test_jobs" --output-on-failure -LE no-tsan
