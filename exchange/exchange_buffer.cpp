@@ -4,8 +4,8 @@
 #include <cwchar>
 #include <limits>
 
+#include "base/trace.h"
 #include "exchange/exchange_header.h"
-#include "server/trace.h"
 
 namespace GPS {
 namespace {

@@ -3,15 +3,15 @@
 #include <cmath>
 #include <cstdint>
 
-#include "nmeaio/scoped_critical_section.h"
+#include "base/trace.h"
+#include "base/utf8.h"
 #include "platform/namespace.h"
-#include "platform/wide_string.h"
-#include "server/trace.h"
+#include "platform/scoped_critical_section.h"
+#include "platform/thread_support.h"
 
 namespace {
 
 constexpr char valid_fix = 'A';
-constexpr SIZE_T thread_stack_size = 0x10000;
 
 // The period in whole milliseconds, at least 1 so that the thread never spins, at most a day.
 DWORD period_milliseconds(float seconds) {
@@ -23,8 +23,7 @@ DWORD period_milliseconds(float seconds) {
 }
 
 std::wstring state_directory_with_separator() {
-    std::wstring directory =
-        tarnwick::platform::from_utf8(tarnwick::platform::state_directory().string());
+    std::wstring directory = tarnwick::from_utf8(tarnwick::platform::state_directory().string());
     if (directory.empty() || directory.back() != L'/') {
         directory.push_back(L'/');
     }
@@ -98,7 +97,7 @@ void CValidRMCHolder::init_thread() {
         return;
     }
     trace(L"CValidRMCHolder::init_thread:  force update event innitialized");
-    thread_ = CreateThread(nullptr, thread_stack_size, &CValidRMCHolder::thread_proc, this,
+    thread_ = CreateThread(nullptr, GPS::thread_stack_size, &CValidRMCHolder::thread_proc, this,
                            STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (thread_ != nullptr) {
         trace(L"CValidRMCHolder::init_thread:  thread innitialized");

@@ -2,14 +2,15 @@
 
 #include <cstdint>
 
+#include "base/trace.h"
 #include "exchange/exchange_reader.h"
 #include "exchange/exchange_writer.h"
-#include "nmeaio/scoped_critical_section.h"
-#include "nmeaio/thread_support.h"
+#include "platform/scoped_critical_section.h"
+#include "platform/thread_support.h"
 #include "server/port_access.h"
-#include "server/trace.h"
 
 using GPS::close_if_set;
+namespace names = tarnwick::protocol::names;
 
 CDataServer::CDataServer() : valid_rmc(valid_rmc_period_seconds) {
     InitializeCriticalSection(&port_lock);
@@ -50,21 +51,22 @@ CDataServer::~CDataServer() {
 bool CDataServer::init(bool tick_stamps) {
     tstamp = tick_stamps;
     trace(L"CDataServer::init");
-    if (!data_stream.open(L"data_stream", channel_element_size, channel_element_count) ||
-        !in.open(L"in", channel_element_size, channel_element_count)) {
+    if (!data_stream.open(names::data_stream_channel, channel_element_size,
+                          channel_element_count) ||
+        !in.open(names::request_channel, channel_element_size, channel_element_count)) {
         return false;
     }
     trace(L"CDataServer::init:  input buffer innitialized");
-    if (!out.open(L"out", channel_element_size, channel_element_count)) {
+    if (!out.open(names::answer_channel, channel_element_size, channel_element_count)) {
         return false;
     }
     trace(L"CDataServer::init:  output buffer innitialized");
-    request_event = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATAREQUEST");
+    request_event = CreateEventW(nullptr, FALSE, FALSE, names::request_event);
     if (request_event == nullptr) {
         return false;
     }
     trace(L"CDataServer::init:  request event innitialized");
-    answer_event = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATAANSWER");
+    answer_event = CreateEventW(nullptr, FALSE, FALSE, names::answer_event);
     if (answer_event == nullptr) {
         return false;
     }
@@ -74,7 +76,7 @@ bool CDataServer::init(bool tick_stamps) {
         return false;
     }
     trace(L"CDataServer::init:  stop event innitialized");
-    data_stream_event = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATASTREAM");
+    data_stream_event = CreateEventW(nullptr, FALSE, FALSE, names::data_stream_event);
     if (data_stream_event == nullptr) {
         return false;
     }
@@ -85,7 +87,7 @@ bool CDataServer::init(bool tick_stamps) {
         return false;
     }
     active_port.cancel_event = stop_event;
-    main_thread = CreateThread(nullptr, thread_stack_size, &CDataServer::main_proc, this,
+    main_thread = CreateThread(nullptr, GPS::thread_stack_size, &CDataServer::main_proc, this,
                                STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (main_thread == nullptr) {
         return false;

@@ -34,15 +34,15 @@
 #include "ports/port.h"
 #include "ports/port_scanner.h"
 #include "ports/scan_listener.h"
+#include "protocol/object_names.h"
 #include "protocol/request_codes.h"
 #include "server/data_stream_queue.h"
 #include "server/input_link.h"
 
 class CDataServer final : public CScanListener {
   public:
-    static constexpr int channel_element_size = 1024;
-    static constexpr int channel_element_count = 32;
-    static constexpr SIZE_T thread_stack_size = 65536;
+    static constexpr int channel_element_size = tarnwick::protocol::names::channel_element_size;
+    static constexpr int channel_element_count = tarnwick::protocol::names::channel_element_count;
     // Room for the longest message the service composes (a record or a scan summary).
     static constexpr std::size_t message_buffer_size = 4096;
     static constexpr float valid_rmc_period_seconds = 60.0f;

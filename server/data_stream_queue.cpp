@@ -2,16 +2,15 @@
 
 #include <utility>
 
+#include "base/trace.h"
 #include "exchange/exchange_header.h"
-#include "nmeaio/scoped_critical_section.h"
-#include "nmeaio/thread_support.h"
-#include "server/trace.h"
+#include "platform/scoped_critical_section.h"
+#include "platform/thread_support.h"
 
 namespace tarnwick::server {
 
 namespace {
 
-constexpr SIZE_T queue_thread_stack_size = 65536;
 constexpr DWORD failed_wait_pause_ms = 50;
 
 std::size_t payload_capacity(const GPS::exchange_buffer& channel) {
@@ -41,7 +40,7 @@ bool DataStreamQueue::start(HANDLE signalled, std::function<void()> overflow) {
     if (wake_event_ == nullptr || stop_event_ == nullptr) {
         return false;
     }
-    thread_ = CreateThread(nullptr, queue_thread_stack_size, &DataStreamQueue::thread_proc, this,
+    thread_ = CreateThread(nullptr, GPS::thread_stack_size, &DataStreamQueue::thread_proc, this,
                            STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     GPS::scoped_critical_section hold(lock_);
     running_ = thread_ != nullptr && !stopped_;

@@ -8,6 +8,8 @@
 #include "platform/kernel_support.h"
 #include "platform/stop_signals.h"
 #include "platform/win32.h"
+#include "protocol/object_names.h"
+#include "protocol/registry.h"
 #include "server/data_server.h"
 #include "server/registry_settings.h"
 
@@ -50,7 +52,8 @@ bool argument_is(int argc, char** argv, const char* word) {
 
 // Start-up, service and stop of one instance; the stop signals are already blocked.
 int serve(int argc, char** argv, tarnwick::platform::StopSignals& stop_signals) {
-    const HANDLE start_event = CreateEventW(nullptr, TRUE, FALSE, L"TARNWICK_START");
+    const HANDLE start_event =
+        CreateEventW(nullptr, TRUE, FALSE, tarnwick::protocol::names::start_event);
     if (start_event == nullptr) {
         return -1;
     }
@@ -64,7 +67,7 @@ int serve(int argc, char** argv, tarnwick::platform::StopSignals& stop_signals) 
         return -1;
     }
     if (auto key = tarnwick::server::ServiceKey::create()) {
-        key.set_string(L"path", path);
+        key.set_string(tarnwick::protocol::registry::path_value, path);
     }
     {
         CDataServer server;

@@ -1,8 +1,8 @@
-#include "nmeaio/mapped_ifstream.h"
+#include "exchange/mapped_ifstream.h"
 
 #include <cstring>
 
-#include "nmeaio/scoped_critical_section.h"
+#include "platform/scoped_critical_section.h"
 
 namespace GPS {
 

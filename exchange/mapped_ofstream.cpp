@@ -1,10 +1,10 @@
-#include "nmeaio/mapped_ofstream.h"
+#include "exchange/mapped_ofstream.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "nmeaio/scoped_critical_section.h"
-#include "server/trace.h"
+#include "base/trace.h"
+#include "platform/scoped_critical_section.h"
 
 namespace GPS {
 namespace {
