@@ -46,22 +46,18 @@ CValidRMCHolder::CValidRMCHolder(float period_seconds)
 
 CValidRMCHolder::~CValidRMCHolder() {
     stop();
-    for (HANDLE handle : {stop_event_, force_update_event_}) {
-        if (handle != nullptr) {
-            CloseHandle(handle);
-        }
-    }
+    stop_event_.reset();
+    force_update_event_.reset();
     DeleteCriticalSection(&rmc_lock_);
 }
 
 void CValidRMCHolder::stop() {
-    if (stop_event_ != nullptr) {
-        EventModify(stop_event_, EVENT_SET);
+    if (stop_event_) {
+        EventModify(stop_event_.get(), EVENT_SET);
     }
-    if (thread_ != nullptr) {
-        WaitForSingleObject(thread_, INFINITE);
-        CloseHandle(thread_);
-        thread_ = nullptr;
+    if (thread_) {
+        WaitForSingleObject(thread_.get(), INFINITE);
+        thread_.reset();
     }
 }
 
@@ -87,19 +83,19 @@ void CValidRMCHolder::init_rmc() {
 
 void CValidRMCHolder::init_thread() {
     trace(L"CValidRMCHolder::init_thread");
-    stop_event_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (stop_event_ == nullptr) {
+    stop_event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!stop_event_) {
         return;
     }
     trace(L"CValidRMCHolder::init_thread:  stop event innitialized");
-    force_update_event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (force_update_event_ == nullptr) {
+    force_update_event_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!force_update_event_) {
         return;
     }
     trace(L"CValidRMCHolder::init_thread:  force update event innitialized");
-    thread_ = CreateThread(nullptr, GPS::thread_stack_size, &CValidRMCHolder::thread_proc, this,
-                           STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (thread_ != nullptr) {
+    thread_.reset(CreateThread(nullptr, GPS::thread_stack_size, &CValidRMCHolder::thread_proc, this,
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    if (thread_) {
         trace(L"CValidRMCHolder::init_thread:  thread innitialized");
         trace(L"CValidRMCHolder::init_thread:  Ok");
     }
@@ -112,7 +108,7 @@ DWORD CValidRMCHolder::thread_proc(LPVOID self) {
 }
 
 void CValidRMCHolder::run() {
-    const HANDLE events[] = {stop_event_, force_update_event_};
+    const HANDLE events[] = {stop_event_.get(), force_update_event_.get()};
     for (;;) {
         const DWORD wait = WaitForMultipleObjects(2, events, FALSE, period_);
         if (wait != WAIT_TIMEOUT) {
@@ -178,7 +174,7 @@ void CValidRMCHolder::get_rmc(CRMCRecord& out) {
 }
 
 void CValidRMCHolder::set_force_update() {
-    if (force_update_event_ != nullptr) {
-        EventModify(force_update_event_, EVENT_SET);
+    if (force_update_event_) {
+        EventModify(force_update_event_.get(), EVENT_SET);
     }
 }

@@ -30,6 +30,7 @@
 #include "exchange/memory_stream.h"
 #include "fixstore/valid_rmc_holder.h"
 #include "nmea/record.h"
+#include "platform/unique_handle.h"
 #include "platform/win32.h"
 #include "ports/port.h"
 #include "ports/port_scanner.h"
@@ -139,13 +140,13 @@ class CDataServer final : public CScanListener {
     // The link of active_port.io; both change together under port_lock.
     std::unique_ptr<CInputLink> active_link;
     CRITICAL_SECTION port_lock;
-    HANDLE main_thread = nullptr;
-    HANDLE request_event = nullptr;
-    HANDLE answer_event = nullptr;
-    HANDLE stop_event = nullptr;
-    HANDLE data_stream_event = nullptr;
+    GPS::unique_handle main_thread;
+    GPS::unique_handle request_event;
+    GPS::unique_handle answer_event;
+    GPS::unique_handle stop_event;
+    GPS::unique_handle data_stream_event;
     // Unnamed, auto-reset: a reader has ended and waits to be taken out by the main thread.
-    HANDLE input_ended_event = nullptr;
+    GPS::unique_handle input_ended_event;
     GPS::exchange_buffer data_stream;
     tarnwick::server::DataStreamQueue stream_queue{data_stream};
     GPS::exchange_buffer in;

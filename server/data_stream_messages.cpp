@@ -53,7 +53,7 @@ void CDataServer::set_state(CInputLink& link, int state) {
         return;
     }
     // The main thread takes the reader out; every other holder of port_lock would too.
-    EventModify(input_ended_event, EVENT_SET);
+    EventModify(input_ended_event.get(), EVENT_SET);
     unsigned char buffer[sizeof(std::int32_t)];
     GPS::memory_ostream message(buffer, sizeof buffer);
     write_field(message, state == 1 ? InputEnded : InputLost);

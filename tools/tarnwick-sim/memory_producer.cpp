@@ -25,21 +25,22 @@ MemoryProducer::MemoryProducer(const std::wstring& name) {
     const std::wstring mutex_name = block::mutex_name(name);
     const std::wstring event_name = block::event_name(name);
     try {
-        mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                      static_cast<DWORD>(block::mapping_size), map_name.c_str());
-        if (mapping_ == nullptr) {
+        mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                          static_cast<DWORD>(block::mapping_size),
+                                          map_name.c_str()));
+        if (!mapping_) {
             fail(map_name);
         }
-        view_ = MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0);
+        view_ = MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, 0);
         if (view_ == nullptr) {
             fail(map_name);
         }
-        mutex_ = CreateMutexW(nullptr, FALSE, mutex_name.c_str());
-        if (mutex_ == nullptr) {
+        mutex_.reset(CreateMutexW(nullptr, FALSE, mutex_name.c_str()));
+        if (!mutex_) {
             fail(mutex_name);
         }
-        event_ = CreateEventW(nullptr, FALSE, FALSE, event_name.c_str());
-        if (event_ == nullptr) {
+        event_.reset(CreateEventW(nullptr, FALSE, FALSE, event_name.c_str()));
+        if (!event_) {
             fail(event_name);
         }
     } catch (...) {
@@ -57,23 +58,20 @@ void MemoryProducer::release() noexcept {
         UnmapViewOfFile(view_);
         view_ = nullptr;
     }
-    for (HANDLE* handle : {&event_, &mutex_, &mapping_}) {
-        if (*handle != nullptr) {
-            CloseHandle(*handle);
-            *handle = nullptr;
-        }
-    }
+    event_.reset();
+    mutex_.reset();
+    mapping_.reset();
 }
 
 bool MemoryProducer::publish(std::string_view text, std::int64_t stamp) {
-    const DWORD waited = WaitForSingleObject(mutex_, guard_timeout_ms);
+    const DWORD waited = WaitForSingleObject(mutex_.get(), guard_timeout_ms);
     // An abandoned mutex is ours now: its owner died, the block is ours to rewrite.
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
         return false;
     }
     protocol::producer_block::write_block(view_, text, stamp);
-    ReleaseMutex(mutex_);
-    SetEvent(event_);
+    ReleaseMutex(mutex_.get());
+    SetEvent(event_.get());
     return true;
 }
 

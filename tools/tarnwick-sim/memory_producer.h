@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_handle.h"
 #include "platform/win32.h"
 #include "protocol/producer_block.h"
 
@@ -33,10 +34,10 @@ class MemoryProducer {
   private:
     void release() noexcept;
 
-    HANDLE mapping_ = nullptr;
+    GPS::unique_handle mapping_;
     void* view_ = nullptr;
-    HANDLE mutex_ = nullptr;
-    HANDLE event_ = nullptr;
+    GPS::unique_handle mutex_;
+    GPS::unique_handle event_;
 };
 
 }  // namespace tarnwick::sim
