@@ -30,6 +30,9 @@ test_jobs=6
 echo "== format check"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
+echo "== layers"
+scripts/check-layers.sh
+
 echo "== ASan + UBSan build and tests"
 cmake -S . -B build/asan -G Ninja -DTARNWICK_SANITIZE=address -DTARNWICK_WERROR=ON >/dev/null
 cmake --build build/asan -j "$jobs"
