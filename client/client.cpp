@@ -1,12 +1,12 @@
 #include "client/client.h"
 
+#include "base/trace.h"
 #include "client/answer_parser.h"
 #include "client/channel_bytes.h"
-#include "client/object_names.h"
 #include "client/service_launcher.h"
 #include "exchange/exchange_reader.h"
 #include "exchange/exchange_writer.h"
-#include "server/trace.h"
+#include "protocol/object_names.h"
 
 namespace tarnwick::client {
 namespace {
@@ -71,7 +71,7 @@ bool Client::open_objects() {
     if (!objects_.open_requests()) {
         return false;
     }
-    transaction_mutex_ = CreateMutexW(nullptr, FALSE, names::transaction_mutex);
+    transaction_mutex_ = CreateMutexW(nullptr, FALSE, protocol::names::transaction_mutex);
     return transaction_mutex_ != nullptr;
 }
 

@@ -4,11 +4,12 @@
 #include <string>
 #include <thread>
 
+#include "base/trace.h"
+#include "base/utf8.h"
 #include "client/detached_spawn.h"
-#include "client/object_names.h"
-#include "platform/wide_string.h"
 #include "platform/win32.h"
-#include "server/trace.h"
+#include "protocol/object_names.h"
+#include "protocol/registry.h"
 
 namespace tarnwick::client {
 namespace {
@@ -18,7 +19,7 @@ enum class StartState { absent, starting, running };
 // The start event is also the service's single-instance marker: holding it longer than a look
 // would make a newly started service take itself for a second instance, so it is closed at once.
 StartState start_state(DWORD wait_ms) {
-    HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, names::start_event);
+    HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, protocol::names::start_event);
     if (event == nullptr) {
         return StartState::absent;
     }
@@ -29,14 +30,14 @@ StartState start_state(DWORD wait_ms) {
 
 std::wstring registered_program() {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, names::registry_key, 0, KEY_QUERY_VALUE, &key) !=
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, protocol::registry::key, 0, KEY_QUERY_VALUE, &key) !=
         ERROR_SUCCESS) {
         return {};
     }
     wchar_t path[1024] = {};
     DWORD type = REG_NONE;
     DWORD size = sizeof path - sizeof(wchar_t);
-    const LSTATUS status = RegQueryValueExW(key, names::registry_path_value, nullptr, &type,
+    const LSTATUS status = RegQueryValueExW(key, protocol::registry::path_value, nullptr, &type,
                                             reinterpret_cast<LPBYTE>(path), &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_SZ) {
@@ -89,7 +90,7 @@ ClientError ensure_service(bool may_start, std::chrono::milliseconds timeout) {
             trace(L"tarnwick client: no \"path\" registered, cannot start the service");
             return ClientError::start_failed;
         }
-        const int error = spawn_detached(platform::to_utf8(program));
+        const int error = spawn_detached(tarnwick::to_utf8(program));
         if (error != 0) {
             trace(L"tarnwick client: cannot run %s (errno %d)", program.c_str(), error);
             return ClientError::start_failed;

@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-#include "client/object_names.h"
+#include "protocol/object_names.h"
 
 namespace tarnwick::client {
 
@@ -19,23 +19,24 @@ bool ServiceObjects::open() {
 }
 
 bool ServiceObjects::open_requests() {
-    const int size = names::channel_element_size;
-    const int count = names::channel_element_count;
-    if (!in.open(names::request_channel, size, count) ||
-        !out.open(names::answer_channel, size, count)) {
+    const int size = protocol::names::channel_element_size;
+    const int count = protocol::names::channel_element_count;
+    if (!in.open(protocol::names::request_channel, size, count) ||
+        !out.open(protocol::names::answer_channel, size, count)) {
         return false;
     }
-    request_event = CreateEventW(nullptr, FALSE, FALSE, names::request_event);
-    answer_event = CreateEventW(nullptr, FALSE, FALSE, names::answer_event);
+    request_event = CreateEventW(nullptr, FALSE, FALSE, protocol::names::request_event);
+    answer_event = CreateEventW(nullptr, FALSE, FALSE, protocol::names::answer_event);
     return request_event != nullptr && answer_event != nullptr;
 }
 
 bool ServiceObjects::open_data_stream() {
-    if (!data_stream.open(names::data_stream_channel, names::channel_element_size,
-                          names::channel_element_count)) {
+    if (!data_stream.open(protocol::names::data_stream_channel,
+                          protocol::names::channel_element_size,
+                          protocol::names::channel_element_count)) {
         return false;
     }
-    data_stream_event = CreateEventW(nullptr, FALSE, FALSE, names::data_stream_event);
+    data_stream_event = CreateEventW(nullptr, FALSE, FALSE, protocol::names::data_stream_event);
     return data_stream_event != nullptr;
 }
 

@@ -1,7 +1,7 @@
 #include "client/service_settings.h"
 
-#include "client/object_names.h"
 #include "platform/win32.h"
+#include "protocol/registry.h"
 
 namespace tarnwick::client {
 namespace {
@@ -35,14 +35,14 @@ std::optional<std::uint32_t> dword_value(HKEY key, const wchar_t* name) {
 ServiceSettings read_service_settings() {
     ServiceSettings settings;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, names::registry_key, 0, KEY_QUERY_VALUE, &key) !=
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, protocol::registry::key, 0, KEY_QUERY_VALUE, &key) !=
         ERROR_SUCCESS) {
         return settings;
     }
-    settings.path = string_value(key, names::registry_path_value);
-    settings.port = string_value(key, L"port");
-    settings.baud = dword_value(key, L"baud");
-    settings.gnss = dword_value(key, registry_gnss_value);
+    settings.path = string_value(key, protocol::registry::path_value);
+    settings.port = string_value(key, protocol::registry::port_value);
+    settings.baud = dword_value(key, protocol::registry::baud_value);
+    settings.gnss = dword_value(key, protocol::registry::gnss_value);
     RegCloseKey(key);
     return settings;
 }
@@ -50,12 +50,12 @@ ServiceSettings read_service_settings() {
 bool write_gnss_setting(bool on) {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, names::registry_key, 0, nullptr, 0, KEY_ALL_ACCESS,
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, protocol::registry::key, 0, nullptr, 0, KEY_ALL_ACCESS,
                         nullptr, &key, &disposition) != ERROR_SUCCESS) {
         return false;
     }
     const DWORD value = on ? 1 : 0;
-    const LSTATUS status = RegSetValueExW(key, registry_gnss_value, 0, REG_DWORD,
+    const LSTATUS status = RegSetValueExW(key, protocol::registry::gnss_value, 0, REG_DWORD,
                                           reinterpret_cast<const BYTE*>(&value), sizeof value);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS) {

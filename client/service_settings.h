@@ -9,8 +9,6 @@
 
 namespace tarnwick::client {
 
-inline constexpr const wchar_t* registry_gnss_value = L"gnss";
-
 struct ServiceSettings {
     std::wstring path;  // empty when the service never ran here
     std::wstring port;  // empty when no port was set up yet

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "client/object_names.h"
 #include "platform/counter_wait.h"
+#include "protocol/object_names.h"
 
 namespace tarnwick::client {
 namespace {
@@ -49,9 +49,10 @@ WatchRing::~WatchRing() {
 }
 
 bool WatchRing::open() {
-    mutex_ = CreateMutexW(nullptr, FALSE, names::watch_ring_mutex);
-    mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                  static_cast<DWORD>(ring_bytes), names::watch_ring_mapping);
+    mutex_ = CreateMutexW(nullptr, FALSE, protocol::names::watch_ring_mutex);
+    mapping_ =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                           static_cast<DWORD>(ring_bytes), protocol::names::watch_ring_mapping);
     if (mutex_ == nullptr || mapping_ == nullptr) {
         return false;
     }

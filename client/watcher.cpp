@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "base/trace.h"
 #include "client/channel_bytes.h"
-#include "server/trace.h"
 
 namespace tarnwick::client {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "server/trace.h"
+#include "base/trace.h"
 
 namespace GPS {
 namespace {

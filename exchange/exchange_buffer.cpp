@@ -4,8 +4,8 @@
 #include <cwchar>
 #include <limits>
 
+#include "base/trace.h"
 #include "exchange/exchange_header.h"
-#include "server/trace.h"
 
 namespace GPS {
 namespace {
@@ -38,12 +38,8 @@ exchange_buffer::~exchange_buffer() {
     if (view_ != nullptr) {
         UnmapViewOfFile(view_);
     }
-    if (mapping_ != nullptr) {
-        CloseHandle(mapping_);
-    }
-    if (guard_ != nullptr) {
-        CloseHandle(guard_);
-    }
+    mapping_.reset();
+    guard_.reset();
 }
 
 bool exchange_buffer::open(const wchar_t* name, int element_size, int count) {
@@ -53,7 +49,7 @@ bool exchange_buffer::open(const wchar_t* name, int element_size, int count) {
         return false;
     }
     const std::int32_t capacity = requested_capacity(element_size, count);
-    if (capacity == 0 || mapping_ != nullptr || guard_ != nullptr) {
+    if (capacity == 0 || mapping_ || guard_) {
         trace(L"GPS::exchange_buffer::open(%s,%d,%d): refused", name, element_size, count);
         return false;
     }
@@ -66,24 +62,24 @@ bool exchange_buffer::open(const wchar_t* name, int element_size, int count) {
 
     // The guard is taken before the shared memory is created, so that the creator has filled the
     // header before any other opener can look at it.
-    guard_ = CreateMutexW(nullptr, FALSE, guard_name);
-    if (guard_ == nullptr) {
+    guard_.reset(CreateMutexW(nullptr, FALSE, guard_name));
+    if (!guard_) {
         return false;
     }
-    const DWORD wait = WaitForSingleObject(guard_, INFINITE);
+    const DWORD wait = WaitForSingleObject(guard_.get(), INFINITE);
     if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
         return false;
     }
-    mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                  static_cast<DWORD>(capacity), memory_name);
-    const bool created = mapping_ != nullptr && GetLastError() != ERROR_ALREADY_EXISTS;
-    const bool mapped = mapping_ != nullptr && (created ? map_created(capacity) : map_existing());
-    ReleaseMutex(guard_);
+    mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      static_cast<DWORD>(capacity), memory_name));
+    const bool created = mapping_ && GetLastError() != ERROR_ALREADY_EXISTS;
+    const bool mapped = mapping_ && (created ? map_created(capacity) : map_existing());
+    ReleaseMutex(guard_.get());
     return mapped;
 }
 
 bool exchange_buffer::map_created(std::int32_t capacity) noexcept {
-    view_ = static_cast<std::byte*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0));
+    view_ = static_cast<std::byte*>(MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, 0));
     if (view_ == nullptr) {
         return false;
     }
@@ -97,7 +93,7 @@ bool exchange_buffer::map_created(std::int32_t capacity) noexcept {
 // final view is mapped with exactly that many bytes, which fails when the memory is smaller.
 bool exchange_buffer::map_existing() noexcept {
     auto* header = static_cast<std::byte*>(
-        MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, exchange_header::size));
+        MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, exchange_header::size));
     if (header == nullptr) {
         return false;
     }
@@ -108,7 +104,7 @@ bool exchange_buffer::map_existing() noexcept {
         return false;
     }
     view_ = static_cast<std::byte*>(
-        MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, static_cast<SIZE_T>(stored)));
+        MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, static_cast<SIZE_T>(stored)));
     if (view_ == nullptr) {
         trace(L"GPS::exchange_buffer::map_existing: stored capacity %d exceeds the shared memory",
               stored);
@@ -126,9 +122,9 @@ bool exchange_buffer::lock(HANDLE cancel, DWORD timeout_ms) noexcept {
     if (capacity_ == 0) {
         return false;
     }
-    const HANDLE waited[] = {guard_, cancel};
+    const HANDLE waited[] = {guard_.get(), cancel};
     const DWORD wait = cancel != nullptr ? WaitForMultipleObjects(2, waited, FALSE, timeout_ms)
-                                         : WaitForSingleObject(guard_, timeout_ms);
+                                         : WaitForSingleObject(guard_.get(), timeout_ms);
     if (wait == WAIT_TIMEOUT || wait == WAIT_OBJECT_0 + 1) {
         return false;
     }
@@ -148,7 +144,7 @@ bool exchange_buffer::lock(HANDLE cancel, DWORD timeout_ms) noexcept {
 }
 
 void exchange_buffer::unlock() noexcept {
-    ReleaseMutex(guard_);
+    ReleaseMutex(guard_.get());
 }
 
 bool exchange_buffer::payload_fits(std::int32_t length) const noexcept {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/unique_handle.h"
 #include "platform/win32.h"
 
 namespace GPS {
@@ -56,10 +57,10 @@ class exchange_buffer {
     bool map_created(std::int32_t capacity) noexcept;
     bool map_existing() noexcept;
 
-    HANDLE mapping_ = nullptr;
+    unique_handle mapping_;
     std::byte* view_ = nullptr;
     std::int32_t capacity_ = 0;
-    HANDLE guard_ = nullptr;
+    unique_handle guard_;
 };
 
 }  // namespace GPS

@@ -1,9 +1,9 @@
 #include "fixstore/valid_rmc_files.h"
 
-#include "nmeaio/mapped_ifstream.h"
-#include "nmeaio/mapped_ofstream.h"
+#include "base/trace.h"
+#include "exchange/mapped_ifstream.h"
+#include "exchange/mapped_ofstream.h"
 #include "platform/win32.h"
-#include "server/trace.h"
 
 namespace {
 constexpr wchar_t prev_file[] = L"prev_valid.rmc";

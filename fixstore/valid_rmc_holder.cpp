@@ -3,15 +3,15 @@
 #include <cmath>
 #include <cstdint>
 
-#include "nmeaio/scoped_critical_section.h"
+#include "base/trace.h"
+#include "base/utf8.h"
 #include "platform/namespace.h"
-#include "platform/wide_string.h"
-#include "server/trace.h"
+#include "platform/scoped_critical_section.h"
+#include "platform/thread_support.h"
 
 namespace {
 
 constexpr char valid_fix = 'A';
-constexpr SIZE_T thread_stack_size = 0x10000;
 
 // The period in whole milliseconds, at least 1 so that the thread never spins, at most a day.
 DWORD period_milliseconds(float seconds) {
@@ -23,8 +23,7 @@ DWORD period_milliseconds(float seconds) {
 }
 
 std::wstring state_directory_with_separator() {
-    std::wstring directory =
-        tarnwick::platform::from_utf8(tarnwick::platform::state_directory().string());
+    std::wstring directory = tarnwick::from_utf8(tarnwick::platform::state_directory().string());
     if (directory.empty() || directory.back() != L'/') {
         directory.push_back(L'/');
     }
@@ -47,22 +46,18 @@ CValidRMCHolder::CValidRMCHolder(float period_seconds)
 
 CValidRMCHolder::~CValidRMCHolder() {
     stop();
-    for (HANDLE handle : {stop_event_, force_update_event_}) {
-        if (handle != nullptr) {
-            CloseHandle(handle);
-        }
-    }
+    stop_event_.reset();
+    force_update_event_.reset();
     DeleteCriticalSection(&rmc_lock_);
 }
 
 void CValidRMCHolder::stop() {
-    if (stop_event_ != nullptr) {
-        EventModify(stop_event_, EVENT_SET);
+    if (stop_event_) {
+        EventModify(stop_event_.get(), EVENT_SET);
     }
-    if (thread_ != nullptr) {
-        WaitForSingleObject(thread_, INFINITE);
-        CloseHandle(thread_);
-        thread_ = nullptr;
+    if (thread_) {
+        WaitForSingleObject(thread_.get(), INFINITE);
+        thread_.reset();
     }
 }
 
@@ -88,19 +83,19 @@ void CValidRMCHolder::init_rmc() {
 
 void CValidRMCHolder::init_thread() {
     trace(L"CValidRMCHolder::init_thread");
-    stop_event_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (stop_event_ == nullptr) {
+    stop_event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!stop_event_) {
         return;
     }
     trace(L"CValidRMCHolder::init_thread:  stop event innitialized");
-    force_update_event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (force_update_event_ == nullptr) {
+    force_update_event_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!force_update_event_) {
         return;
     }
     trace(L"CValidRMCHolder::init_thread:  force update event innitialized");
-    thread_ = CreateThread(nullptr, thread_stack_size, &CValidRMCHolder::thread_proc, this,
-                           STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (thread_ != nullptr) {
+    thread_.reset(CreateThread(nullptr, GPS::thread_stack_size, &CValidRMCHolder::thread_proc, this,
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    if (thread_) {
         trace(L"CValidRMCHolder::init_thread:  thread innitialized");
         trace(L"CValidRMCHolder::init_thread:  Ok");
     }
@@ -113,7 +108,7 @@ DWORD CValidRMCHolder::thread_proc(LPVOID self) {
 }
 
 void CValidRMCHolder::run() {
-    const HANDLE events[] = {stop_event_, force_update_event_};
+    const HANDLE events[] = {stop_event_.get(), force_update_event_.get()};
     for (;;) {
         const DWORD wait = WaitForMultipleObjects(2, events, FALSE, period_);
         if (wait != WAIT_TIMEOUT) {
@@ -179,7 +174,7 @@ void CValidRMCHolder::get_rmc(CRMCRecord& out) {
 }
 
 void CValidRMCHolder::set_force_update() {
-    if (force_update_event_ != nullptr) {
-        EventModify(force_update_event_, EVENT_SET);
+    if (force_update_event_) {
+        EventModify(force_update_event_.get(), EVENT_SET);
     }
 }

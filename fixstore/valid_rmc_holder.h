@@ -9,6 +9,7 @@
 
 #include "fixstore/valid_rmc_files.h"
 #include "nmea/rmc_record.h"
+#include "platform/unique_handle.h"
 #include "platform/win32.h"
 
 class CValidRMCHolder {
@@ -47,9 +48,9 @@ class CValidRMCHolder {
     CRMCRecord rmc_;
     CRITICAL_SECTION rmc_lock_;
     std::atomic<bool> saved_{false};
-    HANDLE thread_ = nullptr;
-    HANDLE stop_event_ = nullptr;
-    HANDLE force_update_event_ = nullptr;
+    GPS::unique_handle thread_;
+    GPS::unique_handle stop_event_;
+    GPS::unique_handle force_update_event_;
     DWORD period_;
     std::atomic<bool> valid_{false};
 };

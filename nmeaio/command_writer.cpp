@@ -1,10 +1,10 @@
 // The command output path of a serial source: the writer thread that sends the queued command
 // bytes to the port on request, and flush, which asks for one write pass and waits for it.
 
+#include "base/trace.h"
 #include "nmeaio/nmea_io.h"
-#include "nmeaio/scoped_critical_section.h"
-#include "nmeaio/thread_support.h"
-#include "server/trace.h"
+#include "platform/scoped_critical_section.h"
+#include "platform/thread_support.h"
 
 void CNMEAIO::create_writer() {
     flush_request_event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -14,7 +14,7 @@ void CNMEAIO::create_writer() {
     output_lock_initialised = true;
     if (flush_request_event != nullptr && writer_stop_event != nullptr &&
         flushed_event != nullptr) {
-        writer_thread = CreateThread(nullptr, GPS::io_thread_stack_size, &CNMEAIO::write_proc_entry,
+        writer_thread = CreateThread(nullptr, GPS::thread_stack_size, &CNMEAIO::write_proc_entry,
                                      this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     }
 }

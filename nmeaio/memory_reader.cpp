@@ -1,11 +1,11 @@
 // The shared-memory source: opening the producer's three objects, and the reader thread that
 // processes each published block under the producer's mutex.
 
+#include "base/trace.h"
 #include "nmeaio/nmea_io.h"
-#include "nmeaio/shared_memory_block.h"
-#include "server/trace.h"
+#include "protocol/producer_block.h"
 
-namespace block = GPS::shared_memory_block;
+namespace block = tarnwick::protocol::producer_block;
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "nmeaio/nmea_io.h"
 
-#include "nmeaio/scoped_critical_section.h"
+#include "base/trace.h"
 #include "nmeaio/sentence_dispatch.h"
 #include "nmeaio/start_listener.h"
-#include "nmeaio/thread_support.h"
-#include "server/trace.h"
+#include "platform/scoped_critical_section.h"
+#include "platform/thread_support.h"
 
 using GPS::close_if_set;
 
@@ -48,7 +48,7 @@ void CNMEAIO::init_common() {
 
 void CNMEAIO::create_reader_thread(LPTHREAD_START_ROUTINE entry) {
     reader_thread =
-        CreateThread(nullptr, GPS::io_thread_stack_size, entry, this,
+        CreateThread(nullptr, GPS::thread_stack_size, entry, this,
                      CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, &reader_thread_id);
 }
 

@@ -27,22 +27,24 @@
 #include <optional>
 #include <string>
 
+#include "exchange/mapped_ifstream.h"
+#include "exchange/mapped_ofstream.h"
 #include "nmea/encoder.h"
 #include "nmea/listener.h"
 #include "nmea/parser.h"
 #include "nmeaio/listener_lock.h"
-#include "nmeaio/mapped_ifstream.h"
-#include "nmeaio/mapped_ofstream.h"
 #include "nmeaio/sentence_assembler.h"
 #include "platform/win32.h"
+#include "protocol/producer_block.h"
+#include "protocol/request_codes.h"
 
 class CReceiverListener;
 
 // Flags of CNMEAIO::input_mode, reported to clients as a 32-bit integer.
-constexpr std::uint32_t INPUT_SERIAL = 1;
-constexpr std::uint32_t INPUT_FILE = 2;
-constexpr std::uint32_t INPUT_RECORDING = 4;
-constexpr std::uint32_t INPUT_MEMORY = 8;
+constexpr std::uint32_t INPUT_SERIAL = tarnwick::protocol::input_serial;
+constexpr std::uint32_t INPUT_FILE = tarnwick::protocol::input_file;
+constexpr std::uint32_t INPUT_RECORDING = tarnwick::protocol::input_recording;
+constexpr std::uint32_t INPUT_MEMORY = tarnwick::protocol::input_memory;
 
 class CNMEAIO {
   public:
@@ -178,5 +180,5 @@ class CNMEAIO {
 
     char receive_buffer[receive_buffer_size] = {};
     // A snapshot of one shared-memory block's text, NUL-terminated for the trace.
-    char block_text[4084 + 1] = {};
+    char block_text[tarnwick::protocol::producer_block::max_text + 1] = {};
 };

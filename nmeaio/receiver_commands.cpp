@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/trace.h"
 #include "nmeaio/nmea_io.h"
 #include "nmeaio/receiver_listener.h"
-#include "nmeaio/scoped_critical_section.h"
-#include "server/trace.h"
+#include "platform/scoped_critical_section.h"
 
 namespace {
 

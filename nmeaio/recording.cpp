@@ -1,8 +1,8 @@
 // Recording of the incoming sentences: the reader threads write every complete sentence to the
 // recorder before parsing it (a no-op while it is closed); these open and close it.
 
+#include "base/trace.h"
 #include "nmeaio/nmea_io.h"
-#include "server/trace.h"
 
 bool CNMEAIO::start_write(const wchar_t* path) {
     trace(L"CNMEAIO::start_write(%s)", path != nullptr ? path : L"");

@@ -1,6 +1,6 @@
 #include "nmeaio/sentence_assembler.h"
 
-#include "server/trace.h"
+#include "base/trace.h"
 
 void CSentenceAssembler::restart_sentence() noexcept {
     ++restarts_;

@@ -1,6 +1,6 @@
 #include "nmeaio/sentence_dispatch.h"
 
-#include "server/trace.h"
+#include "base/trace.h"
 
 bool dispatch_sentence(const CompleteSentence& sentence, SentenceFraming framing,
                        GPS::ostream* recorder, CNMEAParser& parser, CNMEAListener* listener) {

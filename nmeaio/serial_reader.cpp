@@ -1,8 +1,8 @@
 // The serial reader thread: bytes from the port in reads of up to 4096, sentences in the stream
 // framing, and the end of the input after 25 s without a byte.
 
+#include "base/trace.h"
 #include "nmeaio/nmea_io.h"
-#include "server/trace.h"
 
 namespace {
 

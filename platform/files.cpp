@@ -11,14 +11,14 @@
 #include <string>
 #include <thread>
 
+#include "base/utf8.h"
 #include "platform/file_object.h"
 #include "platform/last_error.h"
-#include "platform/wide_string.h"
 
+using tarnwick::to_utf8;
 using tarnwick::platform::fail;
 using tarnwick::platform::fail_errno;
 using tarnwick::platform::File;
-using tarnwick::platform::to_utf8;
 
 HANDLE CreateFileForMappingW(LPCWSTR path, DWORD desired_access, DWORD share_mode,
                              LPSECURITY_ATTRIBUTES, DWORD creation_disposition, DWORD, HANDLE) {
@@ -100,7 +100,7 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
         return fail_errno(DWORD{0});
     }
     target.resize(static_cast<std::size_t>(length));
-    std::wstring path = tarnwick::platform::from_utf8(target);
+    std::wstring path = tarnwick::from_utf8(target);
     if (buffer == nullptr || size == 0) {
         return fail(ERROR_INSUFFICIENT_BUFFER, DWORD{0});
     }

@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "platform/wide_string.h"
+#include "base/utf8.h"
 
 namespace tarnwick::platform {
 namespace {

@@ -9,10 +9,10 @@
 #include <cerrno>
 #include <mutex>
 
+#include "base/trace.h"
 #include "platform/last_error.h"
 #include "platform/namespace.h"
 #include "platform/object_names.h"
-#include "server/trace.h"
 
 namespace tarnwick::platform {
 namespace {

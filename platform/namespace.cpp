@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "server/trace.h"
+#include "base/trace.h"
 
 namespace tarnwick::platform {
 namespace {

@@ -1,6 +1,6 @@
 #include "platform/object_names.h"
 
-#include "platform/wide_string.h"
+#include "base/utf8.h"
 
 namespace tarnwick::platform {
 namespace {

@@ -18,9 +18,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/trace.h"
 #include "platform/namespace.h"
 #include "platform/test_seams.h"
-#include "server/trace.h"
 
 namespace tarnwick::platform {
 namespace {

@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "base/utf8.h"
 #include "platform/kernel_files.h"
 #include "platform/port_map.h"
 #include "platform/port_names.h"
 #include "platform/uucp_lock.h"
-#include "platform/wide_string.h"
 
 namespace tarnwick::platform {
 namespace {

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "base/trace.h"
+#include "base/utf8.h"
 #include "platform/atomic_text_file.h"
 #include "platform/last_error.h"
 #include "platform/namespace.h"
 #include "platform/port_names.h"
 #include "platform/serial_discovery.h"
 #include "platform/test_seams.h"
-#include "platform/wide_string.h"
-#include "server/trace.h"
 
 namespace tarnwick::platform {
 namespace {

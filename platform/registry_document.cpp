@@ -4,8 +4,8 @@
 #include <cwctype>
 #include <optional>
 
-#include "platform/wide_string.h"
-#include "server/trace.h"
+#include "base/trace.h"
+#include "base/utf8.h"
 
 namespace tarnwick::platform {
 namespace {

@@ -4,15 +4,16 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "base/trace.h"
+#include "base/utf8.h"
 #include "platform/last_error.h"
 #include "platform/port_map.h"
 #include "platform/port_names.h"
 #include "platform/serial_port.h"
 #include "platform/test_seams.h"
-#include "platform/wide_string.h"
-#include "server/trace.h"
 
 using namespace tarnwick::platform;
+using tarnwick::to_utf8;
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/trace.h"
 #include "platform/last_error.h"
 #include "platform/port_holders.h"
-#include "server/trace.h"
 
 namespace tarnwick::platform {
 

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "server/trace.h"
+#include "base/trace.h"
 
 namespace tarnwick::platform {
 namespace {

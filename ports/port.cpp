@@ -4,8 +4,8 @@
 #include <cwchar>
 #include <iterator>
 
+#include "base/trace.h"
 #include "ports/port_scanner.h"
-#include "server/trace.h"
 
 CPort::CPort(CPort&& other) noexcept
     : io(std::move(other.io)), baud(other.baud), nmea_mode(other.nmea_mode) {

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <memory>
 
+#include "base/trace.h"
 #include "ports/port.h"
 #include "ports/port_scanner.h"
 #include "protocol/scan_event.h"
-#include "server/trace.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // Scanning one port: every rate of the probe table in order, reported step by step to the
 // owner's listener, in the caller's thread or in a thread of the port's own.
 
-#include "nmeaio/thread_support.h"
+#include "base/trace.h"
+#include "platform/thread_support.h"
 #include "ports/port.h"
 #include "ports/scan_listener.h"
 #include "protocol/scan_event.h"
-#include "server/trace.h"
 
 HANDLE CPort::take_back_handle() {
     const HANDLE handle = io->port.exchange(INVALID_HANDLE_VALUE);
@@ -76,7 +76,7 @@ std::int32_t CPort::found_rate_count() const noexcept {
 HANDLE CPort::scan_port_async(HANDLE start) {
     trace(L"CPort::scan_port_async(%s)", name);
     start_event = start;
-    scan_thread = CreateThread(nullptr, GPS::io_thread_stack_size, &CPort::scan_proc, this,
+    scan_thread = CreateThread(nullptr, GPS::thread_stack_size, &CPort::scan_proc, this,
                                STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     return scan_thread;
 }

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "nmeaio/thread_support.h"
+#include "base/trace.h"
+#include "platform/thread_support.h"
 #include "ports/com_device_names.h"
 #include "protocol/scan_event.h"
-#include "server/trace.h"
 
 namespace {
 
@@ -105,8 +105,8 @@ bool CPortScanner::scan_ports_parallel(CScanListener* given) {
     // The control thread exists before any port thread does: without it nobody could wait for
     // them, so a scan it cannot watch is ended before it probes anything.
     if (start_event.load() != nullptr && stop_event.load() != nullptr) {
-        thread = CreateThread(nullptr, GPS::io_thread_stack_size, &CPortScanner::wait_proc_entry,
-                              this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+        thread = CreateThread(nullptr, GPS::thread_stack_size, &CPortScanner::wait_proc_entry, this,
+                              STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     }
     if (thread == nullptr) {
         trace(L"CPortScanner::scan_ports_parallel: can't start, err = %d",
@@ -219,7 +219,7 @@ HANDLE CPortScanner::scan_ports_sequential(CScanListener* given) {
     // the scan runs and the caller's thread may read it meanwhile.
     rebuild_ports();
     close_thread_handle();
-    thread = CreateThread(nullptr, GPS::io_thread_stack_size, &CPortScanner::scan_ports_proc_entry,
+    thread = CreateThread(nullptr, GPS::thread_stack_size, &CPortScanner::scan_ports_proc_entry,
                           this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (thread == nullptr) {
         trace(L"CPortScanner::scan_ports_sequential: can't start, err = %d",

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Cross-builds the unit tests of platform, exchange, nmea, nmeaio and fixstore for 64-bit ARM
+# Cross-builds the unit tests of base, platform, exchange, nmea, nmeaio and fixstore for 64-bit ARM
 # (aarch64) and 32-bit ARM (armhf) with Debian's cross compilers, and runs them under
 # qemu-user-static: once as they are and, for the waits, once more with TARNWICK_WAIT=futex
 # (Debian 12's emulator has no futex_waitv, so there the wake-up word is taken by itself anyway).
@@ -24,10 +24,11 @@ unit_tests=(
   platform/platform_wait_test platform/platform_thread_test platform/platform_named_objects_test
   platform/platform_mapping_test platform/platform_registry_test platform/platform_port_map_test
   platform/platform_counter_wait_test platform/platform_objects_directory_test
-  platform/platform_serial_test platform/platform_text_conversion_test
-  exchange/exchange_stream_test exchange/exchange_channel_test
+  platform/platform_serial_test platform/platform_object_names_test
+  base/trace_test base/utf8_test
+  exchange/exchange_stream_test exchange/exchange_channel_test exchange/mapped_stream_test
   nmea/nmea_test
-  nmeaio/sentence_assembler_test nmeaio/mapped_stream_test nmeaio/sentence_dispatch_test
+  nmeaio/sentence_assembler_test nmeaio/sentence_dispatch_test
   fixstore/valid_rmc_holder_test
 )
 # One whole session of real processes: the service, a simulated receiver on a pseudo-terminal,

@@ -33,6 +33,9 @@ test_jobs=6
 echo "== format check"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
+echo "== layers"
+scripts/check-layers.sh
+
 echo "== ASan + UBSan build and tests"
 cmake -S . -B build/asan -G Ninja -DTARNWICK_SANITIZE=address -DTARNWICK_WERROR=ON \
   "${sanitizer_flags[@]}" >/dev/null

@@ -2,14 +2,14 @@
 
 #include <cstdint>
 
+#include "base/trace.h"
 #include "exchange/exchange_reader.h"
 #include "exchange/exchange_writer.h"
-#include "nmeaio/scoped_critical_section.h"
-#include "nmeaio/thread_support.h"
+#include "platform/scoped_critical_section.h"
+#include "platform/thread_support.h"
 #include "server/port_access.h"
-#include "server/trace.h"
 
-using GPS::close_if_set;
+namespace names = tarnwick::protocol::names;
 
 CDataServer::CDataServer() : valid_rmc(valid_rmc_period_seconds) {
     InitializeCriticalSection(&port_lock);
@@ -20,8 +20,8 @@ CDataServer::CDataServer() : valid_rmc(valid_rmc_period_seconds) {
 CDataServer::~CDataServer() {
     // The stop event first: it cuts short a probe the reconnect thread may be running.
     stopping = true;
-    if (stop_event != nullptr) {
-        EventModify(stop_event, EVENT_SET);
+    if (stop_event) {
+        EventModify(stop_event.get(), EVENT_SET);
         active_port.cut_short();
     }
     // Nothing may start reconnecting once the stop is under way.
@@ -37,11 +37,11 @@ CDataServer::~CDataServer() {
     }
     scanner.stop();
     stream_queue.stop();
-    close_if_set(input_ended_event);
-    close_if_set(data_stream_event);
-    close_if_set(stop_event);
-    close_if_set(request_event);
-    close_if_set(answer_event);
+    input_ended_event.reset();
+    data_stream_event.reset();
+    stop_event.reset();
+    request_event.reset();
+    answer_event.reset();
     DeleteCriticalSection(&reconnect_lock);
     DeleteCriticalSection(&request_lock);
     DeleteCriticalSection(&port_lock);
@@ -50,44 +50,45 @@ CDataServer::~CDataServer() {
 bool CDataServer::init(bool tick_stamps) {
     tstamp = tick_stamps;
     trace(L"CDataServer::init");
-    if (!data_stream.open(L"data_stream", channel_element_size, channel_element_count) ||
-        !in.open(L"in", channel_element_size, channel_element_count)) {
+    if (!data_stream.open(names::data_stream_channel, channel_element_size,
+                          channel_element_count) ||
+        !in.open(names::request_channel, channel_element_size, channel_element_count)) {
         return false;
     }
     trace(L"CDataServer::init:  input buffer innitialized");
-    if (!out.open(L"out", channel_element_size, channel_element_count)) {
+    if (!out.open(names::answer_channel, channel_element_size, channel_element_count)) {
         return false;
     }
     trace(L"CDataServer::init:  output buffer innitialized");
-    request_event = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATAREQUEST");
-    if (request_event == nullptr) {
+    request_event.reset(CreateEventW(nullptr, FALSE, FALSE, names::request_event));
+    if (!request_event) {
         return false;
     }
     trace(L"CDataServer::init:  request event innitialized");
-    answer_event = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATAANSWER");
-    if (answer_event == nullptr) {
+    answer_event.reset(CreateEventW(nullptr, FALSE, FALSE, names::answer_event));
+    if (!answer_event) {
         return false;
     }
     trace(L"CDataServer::init:  answer event innitialized");
-    stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (stop_event == nullptr) {
+    stop_event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!stop_event) {
         return false;
     }
     trace(L"CDataServer::init:  stop event innitialized");
-    data_stream_event = CreateEventW(nullptr, FALSE, FALSE, L"GPS::DATASTREAM");
-    if (data_stream_event == nullptr) {
+    data_stream_event.reset(CreateEventW(nullptr, FALSE, FALSE, names::data_stream_event));
+    if (!data_stream_event) {
         return false;
     }
     trace(L"CDataServer::init:  data stream event innitialized");
-    input_ended_event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (input_ended_event == nullptr ||
-        !stream_queue.start(data_stream_event, [this] { request_stop(); })) {
+    input_ended_event.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!input_ended_event ||
+        !stream_queue.start(data_stream_event.get(), [this] { request_stop(); })) {
         return false;
     }
-    active_port.cancel_event = stop_event;
-    main_thread = CreateThread(nullptr, thread_stack_size, &CDataServer::main_proc, this,
-                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (main_thread == nullptr) {
+    active_port.cancel_event = stop_event.get();
+    main_thread.reset(CreateThread(nullptr, GPS::thread_stack_size, &CDataServer::main_proc, this,
+                                   STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    if (!main_thread) {
         return false;
     }
     trace(L"CDataServer::init:  thread event innitialized");
@@ -96,17 +97,17 @@ bool CDataServer::init(bool tick_stamps) {
 }
 
 void CDataServer::wait_main_thread() {
-    if (main_thread != nullptr) {
-        WaitForSingleObject(main_thread, INFINITE);
-        close_if_set(main_thread);
+    if (main_thread) {
+        WaitForSingleObject(main_thread.get(), INFINITE);
+        main_thread.reset();
     }
 }
 
 void CDataServer::request_stop() {
     stopping = true;
     stop_reconnection();
-    if (stop_event != nullptr) {
-        EventModify(stop_event, EVENT_SET);
+    if (stop_event) {
+        EventModify(stop_event.get(), EVENT_SET);
         active_port.cut_short();
     }
 }
@@ -119,13 +120,13 @@ DWORD CDataServer::main_proc(LPVOID self) {
 
 void CDataServer::run() {
     try_last_used_port();
-    const HANDLE waited[] = {request_event, stop_event, input_ended_event};
+    const HANDLE waited[] = {request_event.get(), stop_event.get(), input_ended_event.get()};
     for (;;) {
         const DWORD woken = WaitForMultipleObjects(3, waited, FALSE, INFINITE);
         if (woken == WAIT_OBJECT_0) {
             serve_batch();
             // A Quit in the batch ends the service before a client's next batch is served.
-            if (WaitForSingleObject(stop_event, 0) == WAIT_OBJECT_0) {
+            if (WaitForSingleObject(stop_event.get(), 0) == WAIT_OBJECT_0) {
                 break;
             }
         } else if (woken == WAIT_OBJECT_0 + 2) {
@@ -144,7 +145,7 @@ void CDataServer::run() {
 
 void CDataServer::serve_batch() {
     GPS::scoped_critical_section batch(request_lock);
-    GPS::exchange_writer answers(out, answer_event);
+    GPS::exchange_writer answers(out, answer_event.get());
     GPS::exchange_reader requests(in);
     // A request whose arguments would run past the channel is answered as a failure, and the
     // reader, which copied nothing and kept its cursor, reads the next request from there. Only a

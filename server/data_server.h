@@ -30,19 +30,20 @@
 #include "exchange/memory_stream.h"
 #include "fixstore/valid_rmc_holder.h"
 #include "nmea/record.h"
+#include "platform/unique_handle.h"
 #include "platform/win32.h"
 #include "ports/port.h"
 #include "ports/port_scanner.h"
 #include "ports/scan_listener.h"
+#include "protocol/object_names.h"
 #include "protocol/request_codes.h"
 #include "server/data_stream_queue.h"
 #include "server/input_link.h"
 
 class CDataServer final : public CScanListener {
   public:
-    static constexpr int channel_element_size = 1024;
-    static constexpr int channel_element_count = 32;
-    static constexpr SIZE_T thread_stack_size = 65536;
+    static constexpr int channel_element_size = tarnwick::protocol::names::channel_element_size;
+    static constexpr int channel_element_count = tarnwick::protocol::names::channel_element_count;
     // Room for the longest message the service composes (a record or a scan summary).
     static constexpr std::size_t message_buffer_size = 4096;
     static constexpr float valid_rmc_period_seconds = 60.0f;
@@ -139,13 +140,13 @@ class CDataServer final : public CScanListener {
     // The link of active_port.io; both change together under port_lock.
     std::unique_ptr<CInputLink> active_link;
     CRITICAL_SECTION port_lock;
-    HANDLE main_thread = nullptr;
-    HANDLE request_event = nullptr;
-    HANDLE answer_event = nullptr;
-    HANDLE stop_event = nullptr;
-    HANDLE data_stream_event = nullptr;
+    GPS::unique_handle main_thread;
+    GPS::unique_handle request_event;
+    GPS::unique_handle answer_event;
+    GPS::unique_handle stop_event;
+    GPS::unique_handle data_stream_event;
     // Unnamed, auto-reset: a reader has ended and waits to be taken out by the main thread.
-    HANDLE input_ended_event = nullptr;
+    GPS::unique_handle input_ended_event;
     GPS::exchange_buffer data_stream;
     tarnwick::server::DataStreamQueue stream_queue{data_stream};
     GPS::exchange_buffer in;

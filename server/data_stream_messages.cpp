@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "base/trace.h"
 #include "exchange/counted_string.h"
 #include "exchange/memory_stream.h"
 #include "nmea/field_io.h"
@@ -11,22 +12,8 @@
 #include "nmea/rmc_record.h"
 #include "protocol/scan_event.h"
 #include "server/data_server.h"
-#include "server/trace.h"
 
 using tarnwick::nmea::write_field;
-
-namespace {
-
-// The leading slots of a port's found rates that hold a rate.
-std::int32_t found_rate_count(const CPort& port) {
-    std::int32_t count = 0;
-    while (count < static_cast<std::int32_t>(CPort::rate_slots) && port.found_rates[count] != 0) {
-        ++count;
-    }
-    return count;
-}
-
-}  // namespace
 
 void CDataServer::append_to_data_stream(const GPS::memory_ostream& message,
                                         tarnwick::server::DataStreamQueue::Overflow overflow) {
@@ -66,7 +53,7 @@ void CDataServer::set_state(CInputLink& link, int state) {
         return;
     }
     // The main thread takes the reader out; every other holder of port_lock would too.
-    EventModify(input_ended_event, EVENT_SET);
+    EventModify(input_ended_event.get(), EVENT_SET);
     unsigned char buffer[sizeof(std::int32_t)];
     GPS::memory_ostream message(buffer, sizeof buffer);
     write_field(message, state == 1 ? InputEnded : InputLost);
@@ -103,11 +90,11 @@ void CDataServer::write_scan_summary(GPS::ostream& message) {
     // port list cannot change underneath.
     std::int32_t answering = 0;
     for (const CPort& port : scanner.ports) {
-        answering += found_rate_count(port) > 0 ? 1 : 0;
+        answering += port.found_rate_count() > 0 ? 1 : 0;
     }
     write_field(message, answering);
     for (const CPort& port : scanner.ports) {
-        const std::int32_t rates = found_rate_count(port);
+        const std::int32_t rates = port.found_rate_count();
         if (rates == 0) {
             continue;
         }

@@ -2,16 +2,15 @@
 
 #include <utility>
 
+#include "base/trace.h"
 #include "exchange/exchange_header.h"
-#include "nmeaio/scoped_critical_section.h"
-#include "nmeaio/thread_support.h"
-#include "server/trace.h"
+#include "platform/scoped_critical_section.h"
+#include "platform/thread_support.h"
 
 namespace tarnwick::server {
 
 namespace {
 
-constexpr SIZE_T queue_thread_stack_size = 65536;
 constexpr DWORD failed_wait_pause_ms = 50;
 
 std::size_t payload_capacity(const GPS::exchange_buffer& channel) {
@@ -27,8 +26,8 @@ DataStreamQueue::DataStreamQueue(GPS::exchange_buffer& channel) : channel_(chann
 
 DataStreamQueue::~DataStreamQueue() {
     stop();
-    GPS::close_if_set(wake_event_);
-    GPS::close_if_set(stop_event_);
+    wake_event_.reset();
+    stop_event_.reset();
     DeleteCriticalSection(&lock_);
 }
 
@@ -36,16 +35,16 @@ bool DataStreamQueue::start(HANDLE signalled, std::function<void()> overflow) {
     limit_ = payload_capacity(channel_);
     signalled_ = signalled;
     overflow_ = std::move(overflow);
-    wake_event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    stop_event_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (wake_event_ == nullptr || stop_event_ == nullptr) {
+    wake_event_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    stop_event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!wake_event_ || !stop_event_) {
         return false;
     }
-    thread_ = CreateThread(nullptr, queue_thread_stack_size, &DataStreamQueue::thread_proc, this,
-                           STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    thread_.reset(CreateThread(nullptr, GPS::thread_stack_size, &DataStreamQueue::thread_proc, this,
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     GPS::scoped_critical_section hold(lock_);
-    running_ = thread_ != nullptr && !stopped_;
-    return thread_ != nullptr;
+    running_ = thread_ && !stopped_;
+    return static_cast<bool>(thread_);
 }
 
 void DataStreamQueue::stop() {
@@ -56,12 +55,12 @@ void DataStreamQueue::stop() {
         queued_.clear();
         queued_bytes_ = 0;
     }
-    if (stop_event_ != nullptr) {
-        EventModify(stop_event_, EVENT_SET);
+    if (stop_event_) {
+        EventModify(stop_event_.get(), EVENT_SET);
     }
-    if (thread_ != nullptr) {
-        WaitForSingleObject(thread_, INFINITE);
-        GPS::close_if_set(thread_);
+    if (thread_) {
+        WaitForSingleObject(thread_.get(), INFINITE);
+        thread_.reset();
     }
 }
 
@@ -80,7 +79,7 @@ void DataStreamQueue::append(const void* message, std::size_t size, Overflow ove
             const auto* const bytes = static_cast<const unsigned char*>(message);
             queued_.push_back(Message{std::vector<unsigned char>(bytes, bytes + size), overflow});
             queued_bytes_ += size;
-            EventModify(wake_event_, EVENT_SET);
+            EventModify(wake_event_.get(), EVENT_SET);
         }
     }
     if (overflowed && overflow_) {
@@ -107,7 +106,7 @@ DWORD DataStreamQueue::thread_proc(LPVOID self) {
 }
 
 void DataStreamQueue::run() {
-    const HANDLE wake[] = {stop_event_, wake_event_};
+    const HANDLE wake[] = {stop_event_.get(), wake_event_.get()};
     while (WaitForMultipleObjects(2, wake, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
         {
             // Only this thread takes messages out: what is queued now is still there below.
@@ -118,16 +117,16 @@ void DataStreamQueue::run() {
         }
         bool overflowed = false;
         {
-            GPS::exchange_writer writer(channel_, signalled_, stop_event_, INFINITE);
+            GPS::exchange_writer writer(channel_, signalled_, stop_event_.get(), INFINITE);
             if (!writer.locked()) {
-                if (WaitForSingleObject(stop_event_, 0) == WAIT_OBJECT_0) {
+                if (WaitForSingleObject(stop_event_.get(), 0) == WAIT_OBJECT_0) {
                     return;
                 }
                 // A failed wait: try again a little later rather than strand the queue.
                 trace(L"CDataServer: data stream guard wait failed, err = %d",
                       static_cast<int>(GetLastError()));
                 Sleep(failed_wait_pause_ms);
-                EventModify(wake_event_, EVENT_SET);
+                EventModify(wake_event_.get(), EVENT_SET);
                 continue;
             }
             overflowed = drain_into(writer);

@@ -23,6 +23,7 @@
 
 #include "exchange/exchange_buffer.h"
 #include "exchange/exchange_writer.h"
+#include "platform/unique_handle.h"
 #include "platform/win32.h"
 
 namespace tarnwick::server {
@@ -65,9 +66,9 @@ class DataStreamQueue {
     std::size_t limit_ = 0;
     HANDLE signalled_ = nullptr;
     std::function<void()> overflow_;
-    HANDLE thread_ = nullptr;
-    HANDLE wake_event_ = nullptr;
-    HANDLE stop_event_ = nullptr;
+    GPS::unique_handle thread_;
+    GPS::unique_handle wake_event_;
+    GPS::unique_handle stop_event_;
 
     CRITICAL_SECTION lock_;
     std::deque<Message> queued_;

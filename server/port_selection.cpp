@@ -3,10 +3,11 @@
 
 #include <cwchar>
 
+#include "base/trace.h"
+#include "protocol/registry.h"
 #include "server/data_server.h"
 #include "server/port_access.h"
 #include "server/registry_settings.h"
-#include "server/trace.h"
 
 using tarnwick::server::registry_key_path;
 using tarnwick::server::ServiceKey;
@@ -24,11 +25,12 @@ bool CDataServer::get_last_used_port(wchar_t* name, std::int32_t& baud) {
         return false;
     }
     trace(L"CDataServer::get_last_used_port: key [%s] found", registry_key_path);
-    if (!key.get_string(L"port", name, tarnwick::server::remembered_port_units)) {
+    if (!key.get_string(tarnwick::protocol::registry::port_value, name,
+                        tarnwick::server::remembered_port_units)) {
         return false;
     }
     trace(L"CDataServer::get_last_used_port: port %s", name);
-    if (!key.get_dword(L"baud", baud)) {
+    if (!key.get_dword(tarnwick::protocol::registry::baud_value, baud)) {
         return false;
     }
     trace(L"CDataServer::get_last_used_port: baud %d", baud);
@@ -72,8 +74,8 @@ bool CDataServer::setup_port(PortAccess& access, const wchar_t* name, std::int32
     if (ServiceKey key = ServiceKey::open()) {
         trace(L"CDataServer::try_setup_port: key [%s] found", registry_key_path);
         if (connected) {
-            key.set_string(L"port", access.port().name);
-            key.set_dword(L"baud", access.port().baud);
+            key.set_string(tarnwick::protocol::registry::port_value, access.port().name);
+            key.set_dword(tarnwick::protocol::registry::baud_value, access.port().baud);
         }
     }
     trace(L"CDataServer::try_setup_port: connected = %s", connected ? L"true" : L"false");

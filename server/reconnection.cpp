@@ -8,13 +8,13 @@
 #include <cwchar>
 #include <iterator>
 
+#include "base/trace.h"
 #include "exchange/memory_stream.h"
 #include "nmea/field_io.h"
-#include "nmeaio/scoped_critical_section.h"
-#include "nmeaio/thread_support.h"
+#include "platform/scoped_critical_section.h"
+#include "platform/thread_support.h"
 #include "server/data_server.h"
 #include "server/port_access.h"
-#include "server/trace.h"
 
 using tarnwick::nmea::write_field;
 
@@ -34,8 +34,8 @@ void CDataServer::try_reconnect(const wchar_t* name, std::int32_t baud) {
         return;
     }
     reconnect_finished = false;
-    reconnect_thread = CreateThread(nullptr, thread_stack_size, &CDataServer::reconnect_proc, this,
-                                    STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    reconnect_thread = CreateThread(nullptr, GPS::thread_stack_size, &CDataServer::reconnect_proc,
+                                    this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (reconnect_thread == nullptr) {
         trace(L"CDataServer::try_reconnect: CreateThread failed, no reconnection");
         CloseHandle(reconnect_event);

@@ -71,8 +71,9 @@ bool ServiceKey::get_dword(const wchar_t* name, std::int32_t& value) {
 NMEAMode configured_nmea_mode() {
     std::int32_t value = 0;
     ServiceKey key = ServiceKey::open();
-    return key && key.get_dword(gnss_value_name, value) && value == 1 ? NMEAMode::gnss
-                                                                      : NMEAMode::gps;
+    return key && key.get_dword(protocol::registry::gnss_value, value) && value == 1
+               ? NMEAMode::gnss
+               : NMEAMode::gps;
 }
 
 }  // namespace tarnwick::server

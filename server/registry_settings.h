@@ -10,21 +10,20 @@
 
 #include "nmea/nmea_mode.h"
 #include "platform/win32.h"
+#include "protocol/registry.h"
 
 namespace tarnwick::server {
 
-inline constexpr const wchar_t* registry_key_path = L"Software\\Vestrel\\Tarnwick";
+inline constexpr const wchar_t* registry_key_path = protocol::registry::key;
 // The remembered port is read into 7 units: at most 6 characters and the NUL.
 inline constexpr DWORD remembered_port_units = 7;
-
-// An open key of the service, closed when it goes.
-inline constexpr const wchar_t* gnss_value_name = L"gnss";
 
 // How the inputs opened now decode: the "gnss" value read afresh, so that a change applies to
 // the next input opened. Only 1 turns the mode on; 0, another value, another type or no value
 // keep the GPS mode.
 NMEAMode configured_nmea_mode();
 
+// An open key of the service, closed when it goes.
 class ServiceKey {
   public:
     // Opens the key when it exists.

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "base/trace.h"
 #include "exchange/counted_string.h"
 #include "nmea/field_io.h"
 #include "nmea/rmc_record.h"
@@ -15,7 +16,6 @@
 #include "server/data_server.h"
 #include "server/port_access.h"
 #include "server/registry_settings.h"
-#include "server/trace.h"
 
 using tarnwick::nmea::read_field;
 using tarnwick::nmea::write_field;

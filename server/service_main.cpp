@@ -7,7 +7,10 @@
 
 #include "platform/kernel_support.h"
 #include "platform/stop_signals.h"
+#include "platform/unique_handle.h"
 #include "platform/win32.h"
+#include "protocol/object_names.h"
+#include "protocol/registry.h"
 #include "server/data_server.h"
 #include "server/registry_settings.h"
 
@@ -50,32 +53,32 @@ bool argument_is(int argc, char** argv, const char* word) {
 
 // Start-up, service and stop of one instance; the stop signals are already blocked.
 int serve(int argc, char** argv, tarnwick::platform::StopSignals& stop_signals) {
-    const HANDLE start_event = CreateEventW(nullptr, TRUE, FALSE, L"TARNWICK_START");
-    if (start_event == nullptr) {
+    GPS::unique_handle start_event(
+        CreateEventW(nullptr, TRUE, FALSE, tarnwick::protocol::names::start_event));
+    if (!start_event) {
         return -1;
     }
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseHandle(start_event);
         return 0;
     }
     wchar_t path[path_size] = {};
     if (GetModuleFileNameW(nullptr, path, path_size) == 0) {
-        CloseHandle(start_event);
         return -1;
     }
     if (auto key = tarnwick::server::ServiceKey::create()) {
-        key.set_string(L"path", path);
+        key.set_string(tarnwick::protocol::registry::path_value, path);
     }
     {
         CDataServer server;
         if (server.init(argument_is(argc, argv, "tstamp"))) {
-            EventModify(start_event, EVENT_SET);
+            EventModify(start_event.get(), EVENT_SET);
             stop_signals.watch([&server] { server.request_stop(); });
             server.wait_main_thread();
             // A signal arriving from here on must not reach the server while it is destroyed.
             stop_signals.stop_watching();
         }
-        CloseHandle(start_event);
+        // Clients see the service gone before it is torn down.
+        start_event.reset();
     }
     return 0;
 }

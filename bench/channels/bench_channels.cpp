@@ -10,8 +10,8 @@
 #include "exchange/exchange_buffer.h"
 #include "exchange/exchange_reader.h"
 #include "exchange/exchange_writer.h"
+#include "exchange/mapped_ofstream.h"
 #include "fixstore/valid_rmc_holder.h"
-#include "nmeaio/mapped_ofstream.h"
 #include "platform/namespace.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/utf8.h"
 #include "platform/test_seams.h"
-#include "platform/wide_string.h"
 #include "ports/port_scanner.h"
 #include "protocol/scan_event.h"
 #include "tests/support/test_support.h"
@@ -108,7 +108,7 @@ int main() {
         const double took = seconds_between(span.first, span.second);
         slowest = std::max(slowest, took);
         sum += took;
-        std::printf("%-6s rates found %d  %6.2f s\n", tarnwick::platform::to_utf8(port).c_str(),
+        std::printf("%-6s rates found %d  %6.2f s\n", tarnwick::to_utf8(port).c_str(),
                     stopwatch.found(port), took);
     }
     std::printf("whole scan %6.2f s  slowest port %6.2f s  sum of ports %6.2f s\n",

@@ -24,11 +24,11 @@
 #include "nmea/parser.h"
 #include "nmeaio/sentence_assembler.h"
 #include "nmeaio/sentence_dispatch.h"
-#include "nmeaio/shared_memory_block.h"
+#include "protocol/producer_block.h"
 
 namespace {
 
-namespace block = GPS::shared_memory_block;
+namespace block = tarnwick::protocol::producer_block;
 
 void require(bool condition) {
     if (!condition) {

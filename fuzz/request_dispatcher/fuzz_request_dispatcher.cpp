@@ -30,10 +30,10 @@
 #include "fixstore/valid_rmc_files.h"
 #include "fuzz/support/fuzz_namespace.h"
 #include "nmea/rmc_record.h"
-#include "nmeaio/shared_memory_block.h"
 #include "platform/namespace.h"
 #include "platform/test_seams.h"
 #include "platform/win32.h"
+#include "protocol/producer_block.h"
 #include "server/data_server.h"
 
 namespace {
@@ -102,7 +102,7 @@ std::string epoch_text() {
 class Producer {
   public:
     Producer() {
-        namespace block = GPS::shared_memory_block;
+        namespace block = tarnwick::protocol::producer_block;
         map_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                   block::mapping_size, block::map_name(L"a").c_str());
         void* view = map_ != nullptr ? MapViewOfFile(map_, FILE_MAP_WRITE, 0, 0, 0) : nullptr;

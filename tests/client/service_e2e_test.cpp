@@ -5,10 +5,10 @@
 
 #include <thread>
 
+#include "base/utf8.h"
 #include "client/client.h"
 #include "client/service_launcher.h"
 #include "client/watcher.h"
-#include "platform/wide_string.h"
 #include "tests/platform/namespace_fixture.h"
 #include "tests/server/service_process.h"
 #include "tests/support/test_support.h"
@@ -24,7 +24,7 @@ void register_service_path(const std::filesystem::path& program) {
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Vestrel\\Tarnwick", 0, nullptr, 0,
                               KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    const std::wstring path = platform::from_utf8(program.string());
+    const std::wstring path = tarnwick::from_utf8(program.string());
     ASSERT_EQ(RegSetValueExW(key, L"path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                              static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS);

@@ -9,14 +9,14 @@
 #include <thread>
 
 #include "nmeaio/nmea_io.h"
-#include "nmeaio/shared_memory_block.h"
 #include "ports/port.h"
+#include "protocol/producer_block.h"
 #include "tests/nmeaio/reader_test_support.h"
 
 namespace tarnwick::test {
 namespace {
 
-namespace block = GPS::shared_memory_block;
+namespace block = tarnwick::protocol::producer_block;
 
 constexpr int gga = 0;
 constexpr int vtg = 5;

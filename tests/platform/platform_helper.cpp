@@ -25,16 +25,16 @@
 #include <filesystem>
 #include <string>
 
+#include "base/utf8.h"
 #include "platform/counter_wait.h"
 #include "platform/namespace.h"
-#include "platform/wide_string.h"
 #include "platform/win32.h"
 #include "tests/platform/registry_contents.h"
 
 namespace {
 
 std::wstring wide(const char* text) {
-    return tarnwick::platform::from_utf8(text);
+    return tarnwick::from_utf8(text);
 }
 
 void say(const char* line) {

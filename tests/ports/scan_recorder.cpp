@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
+#include "base/utf8.h"
 #include "platform/namespace.h"
 #include "platform/test_seams.h"
-#include "platform/wide_string.h"
 #include "platform/win32.h"
 #include "protocol/scan_event.h"
 #include "tests/support/test_support.h"
@@ -14,7 +14,7 @@
 namespace tarnwick::test {
 
 void PrintTo(const ScanEvent& event, std::ostream* out) {
-    *out << platform::to_utf8(scan_event_name(event.code)) << "(" << platform::to_utf8(event.port)
+    *out << tarnwick::to_utf8(scan_event_name(event.code)) << "(" << tarnwick::to_utf8(event.port)
          << ", " << event.value << ")";
 }
 
@@ -93,7 +93,7 @@ void PortsNamespace::bind_missing(const std::wstring& name) {
 }
 
 void PortsNamespace::bind_plain_file(const std::wstring& name) {
-    const auto path = home() / ("plain-" + platform::to_utf8(name.substr(0, 5)));
+    const auto path = home() / ("plain-" + tarnwick::to_utf8(name.substr(0, 5)));
     write_file(path, "");
     ASSERT_TRUE(platform::bind_port(name, path.string()));
 }

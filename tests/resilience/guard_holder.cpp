@@ -15,13 +15,13 @@
 #include <memory>
 #include <string>
 
-#include "client/object_names.h"
+#include "base/utf8.h"
 #include "client/request_batch.h"
 #include "exchange/exchange_buffer.h"
 #include "exchange/exchange_reader.h"
 #include "exchange/exchange_writer.h"
-#include "platform/wide_string.h"
 #include "platform/win32.h"
+#include "protocol/object_names.h"
 
 namespace {
 
@@ -35,8 +35,8 @@ namespace {
 
 int hold_channel(const std::wstring& name) {
     GPS::exchange_buffer channel;
-    if (!channel.open(name.c_str(), tarnwick::client::names::channel_element_size,
-                      tarnwick::client::names::channel_element_count)) {
+    if (!channel.open(name.c_str(), tarnwick::protocol::names::channel_element_size,
+                      tarnwick::protocol::names::channel_element_count)) {
         std::fprintf(stderr, "guard_holder: cannot open channel\n");
         return 1;
     }
@@ -45,7 +45,7 @@ int hold_channel(const std::wstring& name) {
     std::unique_ptr<GPS::exchange_reader> reader;
     if (name == L"in") {
         const HANDLE turn =
-            CreateMutexW(nullptr, FALSE, tarnwick::client::names::transaction_mutex);
+            CreateMutexW(nullptr, FALSE, tarnwick::protocol::names::transaction_mutex);
         if (turn == nullptr || WaitForSingleObject(turn, INFINITE) == WAIT_FAILED) {
             std::fprintf(stderr, "guard_holder: cannot take the transaction mutex\n");
             return 1;
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: guard_holder channel|mutex NAME\n");
         return 2;
     }
-    const std::wstring name = tarnwick::platform::from_utf8(argv[2]);
+    const std::wstring name = tarnwick::from_utf8(argv[2]);
     if (std::strcmp(argv[1], "channel") == 0) {
         return hold_channel(name);
     }

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "base/utf8.h"
 #include "client/client.h"
-#include "platform/wide_string.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     }
     const auto run_for = std::chrono::duration<double>(std::atof(argv[1]));
     AnswerChecker checker(
-        {tarnwick::platform::from_utf8(argv[2]), static_cast<std::int32_t>(std::atoi(argv[3]))});
+        {tarnwick::from_utf8(argv[2]), static_cast<std::int32_t>(std::atoi(argv[3]))});
     ClientOptions options;
     options.may_start = false;
     std::unique_ptr<Client> client;

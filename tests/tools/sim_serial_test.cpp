@@ -8,10 +8,10 @@
 #include <string>
 #include <thread>
 
+#include "base/utf8.h"
 #include "nmea/encoder.h"
 #include "platform/namespace.h"
 #include "platform/port_map.h"
-#include "platform/wide_string.h"
 #include "platform/win32.h"
 #include "tests/platform/namespace_fixture.h"
 #include "tests/tools/decoded_stream.h"
@@ -140,7 +140,7 @@ TEST_F(SimSerialTest, BindsItsPortUntilItEnds) {
 
 TEST_F(SimSerialTest, TakesTheFirstFreeNameByDefault) {
     ASSERT_TRUE(platform::bind_port(L"COM1:", "/dev/null"));
-    const std::string expected = platform::to_utf8(platform::first_free_port_name());
+    const std::string expected = tarnwick::to_utf8(platform::first_free_port_name());
     SimProcess sim({"serial"});
     EXPECT_TRUE(sim.first_line().starts_with(expected + " /dev/pts/"));
 }

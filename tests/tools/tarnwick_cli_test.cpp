@@ -9,9 +9,9 @@
 #include <sstream>
 #include <thread>
 
-#include "client/object_names.h"
 #include "client/service_settings.h"
 #include "platform/win32.h"
+#include "protocol/registry.h"
 #include "tests/client/fake_service.h"
 #include "tests/platform/namespace_fixture.h"
 #include "tests/support/spawned_process.h"
@@ -43,7 +43,7 @@ using Cli = PrivateNamespace;
 // Stores a value in the service's key as the service (or a user with a registry editor) would.
 void store_setting(const wchar_t* name, DWORD type, const void* bytes, DWORD size) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, client::names::registry_key, 0, nullptr, 0,
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, protocol::registry::key, 0, nullptr, 0,
                               KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(bytes), size),
@@ -92,7 +92,7 @@ TEST_F(Cli, ConfigShowsTheStoredSettingsAndSwitchesTheGnssMode) {
               "path  (none)\nport  (none)\nbaud  (none)\n"
               "gnss  off (receivers of the talker GP only)\n");
 
-    store_text(client::names::registry_path_value, L"/opt/tarnwick/bin/tarnwickd");
+    store_text(protocol::registry::path_value, L"/opt/tarnwick/bin/tarnwickd");
     store_text(L"port", L"COM3:");
     store_number(L"baud", 115200);
     const ToolRun on = tarnwick({"config", "gnss", "on"});
@@ -111,8 +111,8 @@ TEST_F(Cli, ConfigShowsTheStoredSettingsAndSwitchesTheGnssMode) {
         void (*store)();
     };
     for (const Stored& stored :
-         {Stored{"the number 2", [] { store_number(client::registry_gnss_value, 2); }},
-          Stored{"the text 1", [] { store_text(client::registry_gnss_value, L"1"); }}}) {
+         {Stored{"the number 2", [] { store_number(protocol::registry::gnss_value, 2); }},
+          Stored{"the text 1", [] { store_text(protocol::registry::gnss_value, L"1"); }}}) {
         stored.store();
         EXPECT_TRUE(
             tarnwick({"config"}).out.ends_with("gnss  off (receivers of the talker GP only)\n"))

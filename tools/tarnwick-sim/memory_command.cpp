@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "base/utf8.h"
 #include "platform/stop_signals.h"
-#include "platform/wide_string.h"
 #include "tools/tarnwick-sim/epoch_clock.h"
 #include "tools/tarnwick-sim/live_options.h"
 #include "tools/tarnwick-sim/memory_producer.h"
@@ -120,7 +120,7 @@ int run_memory(const MemoryOptions& options) {
     try {
         platform::StopSignals stops({SIGINT, SIGTERM, SIGHUP});
         signal(SIGPIPE, SIG_IGN);
-        MemoryProducer producer(platform::from_utf8(options.name));
+        MemoryProducer producer(tarnwick::from_utf8(options.name));
         std::printf("%s\n", options.name.c_str());
         std::fflush(stdout);
         return produce(options, producer, stops);
@@ -140,7 +140,7 @@ void add_memory_command(CLI::App& app, int& exit_code) {
     command->add_option("NAME", options->name, "Base name of the objects (1 to 47 characters)")
         ->required()
         ->check([](const std::string& name) -> std::string {
-            const std::size_t length = platform::from_utf8(name).size();
+            const std::size_t length = tarnwick::from_utf8(name).size();
             return length >= 1 && length <= MemoryProducer::max_name_length
                        ? std::string()
                        : "a base name has 1 to 47 characters";

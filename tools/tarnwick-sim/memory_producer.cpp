@@ -1,10 +1,8 @@
 #include "tools/tarnwick-sim/memory_producer.h"
 
-#include <algorithm>
-#include <cstring>
 #include <stdexcept>
 
-#include "platform/wide_string.h"
+#include "base/utf8.h"
 
 namespace tarnwick::sim {
 namespace {
@@ -12,15 +10,8 @@ namespace {
 constexpr DWORD guard_timeout_ms = 5000;
 
 [[noreturn]] void fail(const std::wstring& object) {
-    throw std::runtime_error("cannot create " + platform::to_utf8(object) + " (error " +
+    throw std::runtime_error("cannot create " + tarnwick::to_utf8(object) + " (error " +
                              std::to_string(GetLastError()) + ")");
-}
-
-template <typename Integer>
-void store_little_endian(unsigned char* at, Integer value) {
-    for (std::size_t i = 0; i < sizeof value; ++i) {
-        at[i] = static_cast<unsigned char>(static_cast<std::uint64_t>(value) >> (8 * i));
-    }
 }
 
 }  // namespace
@@ -29,25 +20,27 @@ MemoryProducer::MemoryProducer(const std::wstring& name) {
     if (name.empty() || name.size() > max_name_length) {
         throw std::runtime_error("a producer name has 1 to 47 characters");
     }
-    const std::wstring map_name = name + L"_DataReady_map";
-    const std::wstring mutex_name = name + L"_DataGuard_mutex";
-    const std::wstring event_name = name + L"_DataReady_event";
+    namespace block = protocol::producer_block;
+    const std::wstring map_name = block::map_name(name);
+    const std::wstring mutex_name = block::mutex_name(name);
+    const std::wstring event_name = block::event_name(name);
     try {
-        mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                      static_cast<DWORD>(mapping_size), map_name.c_str());
-        if (mapping_ == nullptr) {
+        mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                          static_cast<DWORD>(block::mapping_size),
+                                          map_name.c_str()));
+        if (!mapping_) {
             fail(map_name);
         }
-        view_ = MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0);
+        view_ = MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, 0);
         if (view_ == nullptr) {
             fail(map_name);
         }
-        mutex_ = CreateMutexW(nullptr, FALSE, mutex_name.c_str());
-        if (mutex_ == nullptr) {
+        mutex_.reset(CreateMutexW(nullptr, FALSE, mutex_name.c_str()));
+        if (!mutex_) {
             fail(mutex_name);
         }
-        event_ = CreateEventW(nullptr, FALSE, FALSE, event_name.c_str());
-        if (event_ == nullptr) {
+        event_.reset(CreateEventW(nullptr, FALSE, FALSE, event_name.c_str()));
+        if (!event_) {
             fail(event_name);
         }
     } catch (...) {
@@ -65,27 +58,20 @@ void MemoryProducer::release() noexcept {
         UnmapViewOfFile(view_);
         view_ = nullptr;
     }
-    for (HANDLE* handle : {&event_, &mutex_, &mapping_}) {
-        if (*handle != nullptr) {
-            CloseHandle(*handle);
-            *handle = nullptr;
-        }
-    }
+    event_.reset();
+    mutex_.reset();
+    mapping_.reset();
 }
 
 bool MemoryProducer::publish(std::string_view text, std::int64_t stamp) {
-    const DWORD waited = WaitForSingleObject(mutex_, guard_timeout_ms);
+    const DWORD waited = WaitForSingleObject(mutex_.get(), guard_timeout_ms);
     // An abandoned mutex is ours now: its owner died, the block is ours to rewrite.
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
         return false;
     }
-    const std::size_t size = std::min(text.size(), max_text);
-    auto* block = static_cast<unsigned char*>(view_);
-    store_little_endian(block, static_cast<std::uint32_t>(size));
-    store_little_endian(block + 4, stamp);
-    std::memcpy(block + header_size, text.data(), size);
-    ReleaseMutex(mutex_);
-    SetEvent(event_);
+    protocol::producer_block::write_block(view_, text, stamp);
+    ReleaseMutex(mutex_.get());
+    SetEvent(event_.get());
     return true;
 }
 

@@ -8,17 +8,17 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_handle.h"
 #include "platform/win32.h"
+#include "protocol/producer_block.h"
 
 namespace tarnwick::sim {
 
 class MemoryProducer {
   public:
-    static constexpr std::size_t mapping_size = 4096;
-    static constexpr std::size_t header_size = 12;
-    static constexpr std::size_t max_text = mapping_size - header_size;  // 4084
+    static constexpr std::size_t max_text = protocol::producer_block::max_text;
     // The longest base name whose object names fit the service's 64-character buffer.
-    static constexpr std::size_t max_name_length = 47;
+    static constexpr std::size_t max_name_length = protocol::producer_block::max_base_name;
 
     // Creates the three objects. Throws std::runtime_error for a name that is empty or too
     // long, or an object that cannot be created.
@@ -34,10 +34,10 @@ class MemoryProducer {
   private:
     void release() noexcept;
 
-    HANDLE mapping_ = nullptr;
+    GPS::unique_handle mapping_;
     void* view_ = nullptr;
-    HANDLE mutex_ = nullptr;
-    HANDLE event_ = nullptr;
+    GPS::unique_handle mutex_;
+    GPS::unique_handle event_;
 };
 
 }  // namespace tarnwick::sim

@@ -4,10 +4,10 @@
 
 #include <stdexcept>
 
+#include "base/utf8.h"
 #include "platform/namespace.h"
 #include "platform/port_map.h"
 #include "platform/port_names.h"
-#include "platform/wide_string.h"
 
 namespace tarnwick::sim {
 
@@ -18,14 +18,14 @@ PortBinding::PortBinding(const std::wstring& requested, const std::filesystem::p
     } else {
         const auto number = platform::com_port_number(requested);
         if (!number || *number == 0) {
-            throw std::runtime_error("not a port name (COMn:): " + platform::to_utf8(requested));
+            throw std::runtime_error("not a port name (COMn:): " + tarnwick::to_utf8(requested));
         }
         name_ = platform::com_port_name(*number);
     }
     // This process keeps the device open (the simulator's slave descriptor): the binding says
     // so, or the service would find the port busy.
     if (!platform::bind_port(name_, device_, static_cast<int>(getpid()))) {
-        throw std::runtime_error("cannot bind " + platform::to_utf8(name_) + " in " +
+        throw std::runtime_error("cannot bind " + tarnwick::to_utf8(name_) + " in " +
                                  platform::port_map_path().string());
     }
     bound_ = true;

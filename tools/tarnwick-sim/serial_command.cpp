@@ -6,8 +6,8 @@
 #include <exception>
 #include <memory>
 
+#include "base/utf8.h"
 #include "platform/line_speed.h"
-#include "platform/wide_string.h"
 #include "tools/tarnwick-sim/serial_receiver.h"
 
 namespace tarnwick::sim {
@@ -43,8 +43,8 @@ int run_serial(const SerialOptions& options) {
         // A reader that goes away must not kill the receiver; writes report EPIPE/EIO instead.
         signal(SIGPIPE, SIG_IGN);
         PseudoTerminal line;
-        PortBinding binding(platform::from_utf8(options.name), line.slave_path());
-        std::printf("%s %s\n", platform::to_utf8(binding.name()).c_str(),
+        PortBinding binding(tarnwick::from_utf8(options.name), line.slave_path());
+        std::printf("%s %s\n", tarnwick::to_utf8(binding.name()).c_str(),
                     line.slave_path().c_str());
         std::fflush(stdout);
         SerialReceiver receiver(options, line, binding);

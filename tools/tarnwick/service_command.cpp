@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "base/utf8.h"
 #include "client/service_settings.h"
-#include "platform/wide_string.h"
 #include "tools/tarnwick/message_format.h"
 
 namespace tarnwick::cli {
@@ -92,16 +92,16 @@ std::string input_already_open(client::Client& client) {
 std::wstring absolute_path(const std::string& path) {
     std::error_code ignored;
     const std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
-    return platform::from_utf8(
+    return tarnwick::from_utf8(
         (absolute.empty() ? std::filesystem::path(path) : absolute).lexically_normal().string());
 }
 
 std::string narrow(const std::wstring& text) {
-    return platform::to_utf8(text);
+    return tarnwick::to_utf8(text);
 }
 
 std::wstring wide(const std::string& text) {
-    return platform::from_utf8(text);
+    return tarnwick::from_utf8(text);
 }
 
 void suggest_gnss_setting() {

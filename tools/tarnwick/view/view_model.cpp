@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "base/utf8.h"
 #include "client/protocol_codes.h"
 #include "client/scan_event_names.h"
 #include "nmea/gsv_record.h"
 #include "nmea/message_id.h"
-#include "platform/wide_string.h"
 #include "tools/tarnwick/view/view_text.h"
 
 namespace tarnwick::cli::view {
@@ -17,7 +17,7 @@ std::optional<int> known(unsigned value, unsigned empty) {
 }
 
 std::string scan_text(const client::ScanEvent& scan) {
-    const std::string port = platform::to_utf8(scan.port);
+    const std::string port = tarnwick::to_utf8(scan.port);
     switch (scan.code) {
         case 0:
             return "scan started";
@@ -40,7 +40,7 @@ std::string scan_text(const client::ScanEvent& scan) {
             std::string text = "scan ended, found:";
             for (const client::ScanPortRates& found : scan.summary) {
                 text += ' ';
-                text += platform::to_utf8(found.port);
+                text += tarnwick::to_utf8(found.port);
                 for (const std::int32_t rate : found.rates) {
                     text += format(" %d", rate);
                 }

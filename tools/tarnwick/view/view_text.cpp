@@ -1,7 +1,7 @@
 #include "tools/tarnwick/view/view_text.h"
 
+#include "base/utf8.h"
 #include "client/protocol_codes.h"
-#include "platform/wide_string.h"
 
 namespace tarnwick::cli::view {
 namespace {
@@ -103,7 +103,7 @@ std::string input_text(const InputState& input) {
     std::string text = input_kind_text(input.mode);
     if ((input.mode & client::input_serial) != 0 && !input.port.empty()) {
         text += ' ';
-        text += platform::to_utf8(input.port);
+        text += tarnwick::to_utf8(input.port);
         text += format(" at %d baud", input.baud);
     }
     return text;

@@ -1,8 +1,8 @@
-#include "platform/wide_string.h"
+#include "base/utf8.h"
 
 #include <cstdint>
 
-namespace tarnwick::platform {
+namespace tarnwick {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -10,6 +10,8 @@ constexpr char32_t kReplacement = 0xFFFD;
 bool is_scalar_value(char32_t c) {
     return c < 0x110000 && (c < 0xD800 || c > 0xDFFF);
 }
+
+}  // namespace
 
 void append_utf8(std::string& out, char32_t c) {
     if (!is_scalar_value(c)) {
@@ -31,8 +33,6 @@ void append_utf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
-
-}  // namespace
 
 std::string to_utf8(std::wstring_view text) {
     std::string out;
@@ -81,4 +81,4 @@ std::wstring from_utf8(std::string_view text) {
     return out;
 }
 
-}  // namespace tarnwick::platform
+}  // namespace tarnwick

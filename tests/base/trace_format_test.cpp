@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "server/trace.h"
-#include "server/trace_format.h"
+#include "base/trace.h"
+#include "base/trace_format.h"
 
 namespace {
 
@@ -24,6 +24,14 @@ TEST(TraceFormat, WideAndNarrowStrings) {
               "CNMEAIO::read_memory: memory\n$GPRMC\n");
     EXPECT_EQ(format(L"[%s]", static_cast<const wchar_t*>(nullptr)), "[(null)]");
     EXPECT_EQ(format(L"%s", L"\u00e9\U0001F600"), "\xc3\xa9\xf0\x9f\x98\x80");
+}
+
+// The trace writes what the file names and text files get: valid UTF-8 whatever it is given.
+TEST(TraceFormat, CharactersThatAreNotUnicodeBecomeTheReplacementCharacter) {
+    const wchar_t surrogate[] = {L'a', static_cast<wchar_t>(0xD800), L'z', L'\0'};
+    EXPECT_EQ(format(L"%s", surrogate), "a\xEF\xBF\xBDz");
+    EXPECT_EQ(format(surrogate), "a\xEF\xBF\xBDz");
+    EXPECT_EQ(format(L"%c", 0xDC00), "\xEF\xBF\xBD");
 }
 
 TEST(TraceFormat, Numbers) {

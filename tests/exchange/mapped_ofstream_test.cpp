@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "nmeaio/mapped_ifstream.h"
-#include "nmeaio/mapped_ofstream.h"
+#include "exchange/mapped_ifstream.h"
+#include "exchange/mapped_ofstream.h"
 #include "platform/win32.h"
 #include "tests/support/test_support.h"
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "nmeaio/mapped_ifstream.h"
+#include "exchange/mapped_ifstream.h"
 #include "tests/support/test_support.h"
 
 namespace {

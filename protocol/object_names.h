@@ -1,8 +1,8 @@
 #pragma once
-// The names of the service's objects in a namespace, and of the objects clients of this library
-// add to share the service safely among themselves (docs/protocol.md).
+// The names of the service's objects in a namespace, the geometry of its channels, and the
+// objects clients add to share the service safely among themselves (docs/protocol.md).
 
-namespace tarnwick::client::names {
+namespace tarnwick::protocol::names {
 
 // The service's own objects.
 inline constexpr const wchar_t* start_event = L"TARNWICK_START";
@@ -12,8 +12,6 @@ inline constexpr const wchar_t* data_stream_channel = L"data_stream";
 inline constexpr const wchar_t* request_event = L"GPS::DATAREQUEST";
 inline constexpr const wchar_t* answer_event = L"GPS::DATAANSWER";
 inline constexpr const wchar_t* data_stream_event = L"GPS::DATASTREAM";
-inline constexpr const wchar_t* registry_key = L"Software\\Vestrel\\Tarnwick";
-inline constexpr const wchar_t* registry_path_value = L"path";
 
 // Every channel has this geometry; the first opener decides it, later ones adopt it.
 inline constexpr int channel_element_size = 1024;
@@ -24,4 +22,4 @@ inline constexpr const wchar_t* transaction_mutex = L"TARNWICK::CLIENT";
 inline constexpr const wchar_t* watch_ring_mapping = L"TARNWICK::WATCH::ring";
 inline constexpr const wchar_t* watch_ring_mutex = L"TARNWICK::WATCH::lock";
 
-}  // namespace tarnwick::client::names
+}  // namespace tarnwick::protocol::names

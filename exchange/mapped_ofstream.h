@@ -11,6 +11,7 @@
 #include <string>
 
 #include "exchange/byte_stream.h"
+#include "platform/unique_handle.h"
 #include "platform/win32.h"
 
 namespace GPS {
@@ -44,7 +45,7 @@ class ofstream final : public ostream {
     bool close_locked();
 
     std::optional<std::wstring> path_;
-    HANDLE buffer_mapping_ = nullptr;
+    unique_handle buffer_mapping_;
     std::int32_t capacity_ = default_capacity;
     std::byte* base_ = nullptr;
     std::byte* position_ = nullptr;

@@ -9,8 +9,9 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
-namespace GPS::shared_memory_block {
+namespace tarnwick::protocol::producer_block {
 
 constexpr std::size_t mapping_size = 4096;
 constexpr std::size_t size_offset = 0;
@@ -54,4 +55,20 @@ inline contents copy_block(const void* view, char* text) noexcept {
     return block;
 }
 
-}  // namespace GPS::shared_memory_block
+// Writes one block at `view` (mapping_size bytes): the size and stamp little-endian, then the
+// text, cut off after max_text bytes. Returns the text bytes written.
+inline std::size_t write_block(void* view, std::string_view text, std::int64_t stamp) noexcept {
+    auto* bytes = static_cast<unsigned char*>(view);
+    const std::size_t size = std::min(text.size(), max_text);
+    const auto store = [bytes](std::size_t at, std::uint64_t value, std::size_t width) {
+        for (std::size_t i = 0; i < width; ++i) {
+            bytes[at + i] = static_cast<unsigned char>(value >> (8 * i));
+        }
+    };
+    store(size_offset, size, sizeof(std::uint32_t));
+    store(stamp_offset, static_cast<std::uint64_t>(stamp), sizeof(std::int64_t));
+    std::memcpy(bytes + text_offset, text.data(), size);
+    return size;
+}
+
+}  // namespace tarnwick::protocol::producer_block

@@ -1,15 +1,13 @@
-// Wide strings to UTF-8 and back, and object names to file names.
+// Wide strings to UTF-8 and back.
 
 #include <gtest/gtest.h>
 
-#include "platform/object_names.h"
-#include "platform/wide_string.h"
+#include "base/utf8.h"
 
 namespace {
 
-using tarnwick::platform::from_utf8;
-using tarnwick::platform::object_file_name;
-using tarnwick::platform::to_utf8;
+using tarnwick::from_utf8;
+using tarnwick::to_utf8;
 
 TEST(WideStrings, RoundTripEveryPlaneAndReplaceWhatIsNotUnicode) {
     std::wstring text = L"COM3: Zürich \u6771\u4EAC \U0001F6F0";
@@ -30,25 +28,6 @@ TEST(WideStrings, RoundTripEveryPlaneAndReplaceWhatIsNotUnicode) {
     for (const Case& c : malformed) {
         EXPECT_EQ(from_utf8(c.bytes), c.expected) << c.bytes;
     }
-}
-
-TEST(ObjectNames, AreEncodedIntoSafeFileNames) {
-    struct Case {
-        std::wstring name;
-        const char* suffix;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {L"GPS::EXCHANGE::data_stream", ".map", "GPS%3A%3AEXCHANGE%3A%3Adata_stream.map"},
-        {L"TARNWICK_START", ".event", "TARNWICK_START.event"},
-        {L"../../etc/passwd", ".mutex", "%2E.%2F..%2Fetc%2Fpasswd.mutex"},
-        {L"a b%c.d", ".event", "a%20b%25c.d.event"},
-        {L"ü", ".event", "%C3%BC.event"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(object_file_name(c.name, c.suffix), c.expected);
-    }
-    EXPECT_FALSE(object_file_name(std::wstring(100, L':'), ".map")) << "too long for a file name";
 }
 
 }  // namespace

@@ -1,31 +1,13 @@
-#include "server/trace_format.h"
+#include "base/trace_format.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
 
+#include "base/utf8.h"
+
 namespace tarnwick {
 namespace {
-
-void append_utf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x110000) {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out += "\xEF\xBF\xBD";
-    }
-}
 
 void append_padded(std::string& out, const std::string& text, int width, bool left) {
     const int pad =
@@ -157,15 +139,7 @@ std::string format_trace_message(const wchar_t* format, va_list args) {
             }
             case L's': {
                 const wchar_t* text = va_arg(args, const wchar_t*);
-                std::string converted;
-                if (text == nullptr) {
-                    converted = "(null)";
-                } else {
-                    for (; *text != L'\0'; ++text) {
-                        append_utf8(converted, static_cast<char32_t>(*text));
-                    }
-                }
-                append_padded(out, converted, width, left);
+                append_padded(out, text == nullptr ? "(null)" : to_utf8(text), width, left);
                 break;
             }
             case L'S': {

@@ -8,7 +8,8 @@
 
 namespace GPS {
 
-constexpr SIZE_T io_thread_stack_size = 65536;
+// Every thread of the service reserves this much stack.
+constexpr SIZE_T thread_stack_size = 65536;
 
 inline void* current_thread_for_trace() {
     return reinterpret_cast<void*>(static_cast<std::uintptr_t>(GetCurrentThreadId()));

@@ -1,4 +1,4 @@
-#include "server/trace.h"
+#include "base/trace.h"
 
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <ctime>
 #include <string>
 
-#include "server/trace_format.h"
+#include "base/trace_format.h"
 
 namespace tarnwick {
 

@@ -1,10 +1,10 @@
-#include "nmeaio/mapped_ofstream.h"
+#include "exchange/mapped_ofstream.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "nmeaio/scoped_critical_section.h"
-#include "server/trace.h"
+#include "base/trace.h"
+#include "platform/scoped_critical_section.h"
 
 namespace GPS {
 namespace {
@@ -26,10 +26,6 @@ DWORD low_part(std::uint64_t value) {
     return static_cast<DWORD>(value);
 }
 
-bool valid_handle(HANDLE handle) {
-    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
-}
-
 // The file's size, or nothing when it cannot be taken.
 std::optional<std::uint64_t> file_size(HANDLE file) {
     DWORD high = 0;
@@ -45,23 +41,21 @@ std::optional<std::uint64_t> file_size(HANDLE file) {
 // starts at the last granularity boundary at or before the old end.
 bool append_mapped(HANDLE file, std::uint64_t old_size, const std::byte* bytes, std::size_t count) {
     const std::uint64_t new_size = old_size + count;
-    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READWRITE, high_part(new_size),
-                                        low_part(new_size), nullptr);
-    if (mapping == nullptr) {
+    const unique_handle mapping(CreateFileMappingW(
+        file, nullptr, PAGE_READWRITE, high_part(new_size), low_part(new_size), nullptr));
+    if (!mapping) {
         return false;
     }
     const std::uint64_t slack = old_size % allocation_granularity();
     const std::uint64_t view_offset = old_size - slack;
-    auto* view = static_cast<std::byte*>(MapViewOfFile(
-        mapping, FILE_MAP_WRITE, high_part(view_offset), low_part(view_offset), slack + count));
+    auto* view =
+        static_cast<std::byte*>(MapViewOfFile(mapping.get(), FILE_MAP_WRITE, high_part(view_offset),
+                                              low_part(view_offset), slack + count));
     if (view == nullptr) {
-        CloseHandle(mapping);
         return false;
     }
     std::memcpy(view + slack, bytes, count);
-    const bool unmapped = UnmapViewOfFile(view) == TRUE;  // where the bytes reach the file
-    CloseHandle(mapping);
-    return unmapped;
+    return UnmapViewOfFile(view) == TRUE;  // where the bytes reach the file
 }
 
 }  // namespace
@@ -90,15 +84,14 @@ bool ofstream::open(const wchar_t* path, std::int32_t capacity) {
         path_.emplace(path);
     }
     capacity_ = capacity;
-    buffer_mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                         static_cast<DWORD>(capacity), nullptr);
-    if (buffer_mapping_ == nullptr) {
+    buffer_mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                             static_cast<DWORD>(capacity), nullptr));
+    if (!buffer_mapping_) {
         return false;
     }
-    base_ = static_cast<std::byte*>(MapViewOfFile(buffer_mapping_, FILE_MAP_WRITE, 0, 0, 0));
+    base_ = static_cast<std::byte*>(MapViewOfFile(buffer_mapping_.get(), FILE_MAP_WRITE, 0, 0, 0));
     if (base_ == nullptr) {
-        CloseHandle(buffer_mapping_);
-        buffer_mapping_ = nullptr;
+        buffer_mapping_.reset();
         return false;
     }
     position_ = base_;
@@ -138,10 +131,7 @@ bool ofstream::close_locked() {
         result = UnmapViewOfFile(base_) == TRUE && result;
         base_ = nullptr;
     }
-    if (buffer_mapping_ != nullptr) {
-        CloseHandle(buffer_mapping_);
-        buffer_mapping_ = nullptr;
-    }
+    buffer_mapping_.reset();
     return result;
 }
 
@@ -149,21 +139,20 @@ bool ofstream::write_waiting_to_file() {
     if (!path_ || base_ == nullptr || position_ == base_) {
         return true;
     }
-    HANDLE file = CreateFileForMappingW(path_->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                        create_file_on_flush_ ? CREATE_ALWAYS : OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (!valid_handle(file)) {
+    const unique_handle file(CreateFileForMappingW(
+        path_->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+        create_file_on_flush_ ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         return false;
     }
     std::optional<std::uint64_t> old_size = 0;
     if (create_file_on_flush_) {
         create_file_on_flush_ = false;
     } else {
-        old_size = file_size(file);
+        old_size = file_size(file.get());
     }
-    const bool written = old_size && append_mapped(file, *old_size, base_,
+    const bool written = old_size && append_mapped(file.get(), *old_size, base_,
                                                    static_cast<std::size_t>(position_ - base_));
-    CloseHandle(file);
     if (written) {
         position_ = base_;
     }

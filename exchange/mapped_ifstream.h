@@ -9,6 +9,7 @@
 #include <string>
 
 #include "exchange/byte_stream.h"
+#include "platform/unique_handle.h"
 #include "platform/win32.h"
 
 namespace GPS {
@@ -38,7 +39,7 @@ class ifstream final : public istream {
 
   private:
     std::optional<std::wstring> path_;
-    HANDLE mapping_ = nullptr;
+    unique_handle mapping_;
     std::uint32_t size_ = 0;
     const std::byte* base_ = nullptr;
     const std::byte* position_ = nullptr;

@@ -1,8 +1,8 @@
-#include "nmeaio/mapped_ifstream.h"
+#include "exchange/mapped_ifstream.h"
 
 #include <cstring>
 
-#include "nmeaio/scoped_critical_section.h"
+#include "platform/scoped_critical_section.h"
 
 namespace GPS {
 
@@ -24,32 +24,29 @@ bool ifstream::open(const wchar_t* path) {
     if (path != nullptr) {
         path_.emplace(path);
     }
-    HANDLE file = CreateFileForMappingW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_RANDOM_ACCESS, nullptr);
-    if (file == INVALID_HANDLE_VALUE || file == nullptr) {
+    // The mapping keeps the file open.
+    const unique_handle file(CreateFileForMappingW(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                   OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS,
+                                                   nullptr));
+    if (!file) {
         return false;
     }
     DWORD size_high = 0;
     SetLastError(ERROR_SUCCESS);
-    const DWORD size = GetFileSize(file, &size_high);
+    const DWORD size = GetFileSize(file.get(), &size_high);
     if (size_high != 0 || (size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS)) {
-        CloseHandle(file);
         return false;
     }
-    mapping_ = CreateFileMappingW(file, nullptr, PAGE_READONLY | SEC_COMMIT, 0, 0, nullptr);
-    if (mapping_ == nullptr) {
-        CloseHandle(file);
+    mapping_.reset(
+        CreateFileMappingW(file.get(), nullptr, PAGE_READONLY | SEC_COMMIT, 0, 0, nullptr));
+    if (!mapping_) {
         return false;
     }
-    const void* view = MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, size);
+    const void* view = MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, size);
     if (view == nullptr) {
-        CloseHandle(file);
-        CloseHandle(mapping_);
-        mapping_ = nullptr;
+        mapping_.reset();
         return false;
     }
-    // The mapping keeps the file open.
-    CloseHandle(file);
     size_ = size;
     base_ = position_ = static_cast<const std::byte*>(view);
     return true;
@@ -88,10 +85,7 @@ bool ifstream::close() {
         unmapped = UnmapViewOfFile(base_) == TRUE;
         base_ = nullptr;
     }
-    if (mapping_ != nullptr) {
-        CloseHandle(mapping_);
-        mapping_ = nullptr;
-    }
+    mapping_.reset();
     return unmapped;
 }
 
