@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Remakes the golden decodes of tests/data from the programs of a build tree: the simulated
-# inputs (fixed seeds), the hand-made quirk inputs and every expected NAME.json. After a decoder change, `git diff tests/data` is then the review of
+# inputs (fixed seeds), the hand-made quirk inputs, every expected NAME.json and the digests of
+# the receiver captures. After a decoder change, `git diff tests/data` is then the review of
 # what it changed; with an unchanged decoder the script changes nothing.
 set -euo pipefail
 
@@ -9,7 +10,9 @@ usage() {
 Usage: scripts/regen-golden.sh [BUILD_DIR]
 
 Rewrites tests/data from BUILD_DIR's tarnwick and tarnwick-sim (default: build/dev of the
-source tree; build them first).
+source tree; build them first). The capture digests are remade when ../shared/corpus is there
+(or TARNWICK_CORPUS_DIR names the folder); otherwise tests/data/corpus-digests.txt is left as
+it is.
 EOF
 }
 
@@ -23,6 +26,7 @@ build=${1:-$root/build/dev}
 tarnwick=$build/tools/tarnwick/tarnwick
 sim=$build/tools/tarnwick-sim/tarnwick-sim
 data=$root/tests/data
+corpus=${TARNWICK_CORPUS_DIR:-$root/../shared/corpus}
 
 for program in "$tarnwick" "$sim"; do
     if [[ ! -x $program ]]; then
@@ -54,3 +58,40 @@ while read -r name options; do
     "$tarnwick" decode --format json $options "$data/$name.nmea" >"$scratch/$name.json"
     mv "$scratch/$name.json" "$data/$name.json"
 done <"$data/cases.txt"
+
+# --- Capture digests ----------------------------------------------------------------------
+# The same FNV-1a 64 as the test's fnv1a_64 in tests/support/test_support.cpp.
+fnv1a_64() {
+    python3 -c '
+import sys
+h = 0xCBF29CE484222325
+for byte in sys.stdin.buffer.read():
+    h = ((h ^ byte) * 0x100000001B3) & 0xFFFFFFFFFFFFFFFF
+print(f"{h:016x}")'
+}
+
+if [[ ! -d $corpus ]]; then
+    echo "regen-golden: no captures at $corpus; corpus-digests.txt left as it is" >&2
+    exit 0
+fi
+digests=$scratch/corpus-digests.txt
+cat >"$digests" <<'EOF'
+# Digests of `tarnwick decode --format raw --framing file CAPTURE` over the receiver captures of
+# ../shared/corpus: gps is the default mode, gnss adds --gnss. RECORDS counts the output's
+# lines; DIGEST is the FNV-1a 64 of its bytes. Remade by scripts/regen-golden.sh.
+#
+# CAPTURE MODE RECORDS DIGEST
+EOF
+# The C locale sorts the same everywhere, so the file's order never changes by itself.
+while IFS= read -r capture; do
+    for mode in gps gnss; do
+        options=(--format raw --framing file)
+        if [[ $mode == gnss ]]; then
+            options+=(--gnss)
+        fi
+        "$tarnwick" decode "${options[@]}" "$corpus/$capture" >"$scratch/raw"
+        records=$(tr -cd '\n' <"$scratch/raw" | wc -c)
+        echo "$capture $mode $records $(fnv1a_64 <"$scratch/raw")" >>"$digests"
+    done
+done < <(cd "$corpus" && find . -maxdepth 1 -type f -name '*.log' -printf '%f\n' | LC_ALL=C sort)
+mv "$digests" "$data/corpus-digests.txt"

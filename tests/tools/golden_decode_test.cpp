@@ -1,13 +1,15 @@
 // `tarnwick decode` against what it printed when its output was last reviewed: the JSON of the
-// inputs in tests/data. A decoder change that alters any value, however consistently, fails
-// here; scripts/regen-golden.sh remakes the expected files so that the change is reviewed as a
-// diff of tests/data.
+// inputs in tests/data, and digests of the raw output of each receiver capture. A decoder
+// change that alters any value, however consistently, fails here; scripts/regen-golden.sh
+// remakes the expected files so that the change is reviewed as a diff of tests/data.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <fstream>
+#include <map>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -144,6 +146,85 @@ TEST(GoldenDecodeCases, EveryInputAndOutputHasItsRow) {
             EXPECT_EQ(listed.count(entry.path().stem().string()), 1u)
                 << entry.path().filename() << " has no row in " << (data_dir / "cases.txt")
                 << ": add one, or remove the file.";
+        }
+    }
+}
+
+// The decoder's modes each capture is digested in, with the options that select them; the
+// framing is the file one, which takes every line end the captures have.
+const std::map<std::string, std::vector<std::string>> capture_modes = {{"gps", {}},
+                                                                       {"gnss", {"--gnss"}}};
+
+struct CaptureDigest {
+    std::string capture;
+    std::string mode;
+    std::string records;
+    std::string digest;
+};
+
+void PrintTo(const CaptureDigest& digest, std::ostream* os) {
+    *os << digest.capture << " " << digest.mode;
+}
+
+std::vector<CaptureDigest> capture_digests() {
+    std::vector<CaptureDigest> digests;
+    for (auto row : table_rows("corpus-digests.txt")) {
+        row.resize(4);
+        digests.push_back({row[0], row[1], row[2], row[3]});
+    }
+    return digests;
+}
+
+std::string hex_digest(std::uint64_t digest) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(digest));
+    return text;
+}
+
+class CaptureDecode : public testing::TestWithParam<CaptureDigest> {};
+
+TEST_P(CaptureDecode, KeepsItsDigest) {
+    TARNWICK_REQUIRE_CORPUS();
+    const CaptureDigest& expected = GetParam();
+    const auto capture = corpus_dir() / expected.capture;
+    if (!std::filesystem::exists(capture)) {
+        GTEST_SKIP() << expected.capture << " is not among the captures";
+    }
+    const auto mode = capture_modes.find(expected.mode);
+    ASSERT_NE(mode, capture_modes.end()) << "unknown mode " << expected.mode;
+    std::vector<std::string> options{"--format", "raw", "--framing", "file"};
+    options.insert(options.end(), mode->second.begin(), mode->second.end());
+
+    const ToolRun run = decode(options, capture);
+    ASSERT_EQ(run.exit_code, 0) << expected.capture << "\n" << run.err;
+    const auto records = std::count(run.out.begin(), run.out.end(), '\n');
+    EXPECT_EQ(std::to_string(records) + " " + hex_digest(fnv1a_64(run.out)),
+              expected.records + " " + expected.digest)
+        << "the records and digest of `tarnwick decode" << words_of(options) << " "
+        << expected.capture << "` changed. " << how_to_regenerate;
+}
+
+INSTANTIATE_TEST_SUITE_P(Captures, CaptureDecode, testing::ValuesIn(capture_digests()),
+                         [](const testing::TestParamInfo<CaptureDigest>& digest) {
+                             return test_name(digest.param.capture + "_" + digest.param.mode);
+                         });
+
+// A capture added to the corpus gets its digests, or it would go unchecked.
+TEST(CaptureDigestList, NamesEveryCaptureInEveryMode) {
+    TARNWICK_REQUIRE_CORPUS();
+    std::set<std::pair<std::string, std::string>> listed;
+    for (const CaptureDigest& digest : capture_digests()) {
+        listed.emplace(digest.capture, digest.mode);
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(corpus_dir())) {
+        if (entry.path().extension() != ".log") {
+            continue;
+        }
+        for (const auto& [mode, options] : capture_modes) {
+            EXPECT_EQ(listed.count({entry.path().filename().string(), mode}), 1u)
+                << entry.path().filename() << " has no " << mode
+                << " digest in tests/data/corpus-digests.txt: scripts/regen-golden.sh "
+                   "BUILD_DIR adds it.";
         }
     }
 }
