@@ -10,15 +10,18 @@ usage() {
 Usage: scripts/regen-golden.sh [BUILD_DIR]
 
 Rewrites tests/data from BUILD_DIR's tarnwick and tarnwick-sim (default: build/dev of the
-source tree; build them first). The capture digests are remade when ../shared/corpus is there
-(or TARNWICK_CORPUS_DIR names the folder); otherwise tests/data/corpus-digests.txt is left as
-it is.
+source tree; build them first). The capture digests are remade when ../shared/corpus (beside the
+source tree) is there; otherwise tests/data/corpus-digests.txt is left as it is.
 EOF
 }
 
-if [[ $# -gt 1 || ${1:-} == -h || ${1:-} == --help ]]; then
+if [[ ${1:-} == -h || ${1:-} == --help ]]; then
     usage
-    exit $(($# > 1 ? 2 : 0))
+    exit 0
+fi
+if [[ $# -gt 1 ]]; then
+    usage >&2
+    exit 2
 fi
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -26,7 +29,8 @@ build=${1:-$root/build/dev}
 tarnwick=$build/tools/tarnwick/tarnwick
 sim=$build/tools/tarnwick-sim/tarnwick-sim
 data=$root/tests/data
-corpus=${TARNWICK_CORPUS_DIR:-$root/../shared/corpus}
+# Where the tests look for the captures too.
+corpus=$root/../shared/corpus
 
 for program in "$tarnwick" "$sim"; do
     if [[ ! -x $program ]]; then
