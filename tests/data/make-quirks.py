@@ -86,18 +86,18 @@ def sky(first_prn: int, count: int):
 
 def gsv_set(in_view: int, first_prn: int, talker="GP", signal=None, per_sentence=4):
     satellites = sky(first_prn, in_view)
-    parts = [satellites[i : i + per_sentence] for i in range(0, len(satellites), per_sentence)] or [[]]
-    return [gsv(len(parts), n + 1, in_view, part, talker, signal) for n, part in enumerate(parts)]
+    groups = [satellites[i : i + per_sentence] for i in range(0, len(satellites), per_sentence)] or [[]]
+    return [gsv(len(groups), n + 1, in_view, group, talker, signal) for n, group in enumerate(groups)]
 
 
 def broken_gsv_sets() -> bytes:
     out = b""
     whole = gsv_set(10, 1)  # three sentences: 4, 4 and 2 satellites
     out += b"".join(whole)  # a whole set
-    out += whole[0] + whole[2]  # the second part missing
-    out += whole[1] + whole[0] + whole[1] + whole[2]  # the second part first, then all in order
-    out += whole[0] + whole[1] + whole[1] + whole[2]  # the second part twice
-    out += whole[0] + whole[2] + whole[1]  # the last two parts swapped
+    out += whole[0] + whole[2]  # the second sentence missing
+    out += whole[1] + whole[0] + whole[1] + whole[2]  # the second sentence first, then all in order
+    out += whole[0] + whole[1] + whole[1] + whole[2]  # the second sentence twice
+    out += whole[0] + whole[2] + whole[1]  # the last two sentences swapped
     out += whole[0] + whole[1] + whole[0] + whole[1] + whole[2]  # a set begun again midway
     # The total changes midway, then the count of satellites in view does.
     out += whole[0] + gsv(4, 2, 10, sky(5, 4)) + whole[2]
@@ -110,7 +110,7 @@ def broken_gsv_sets() -> bytes:
     out += sentence("GPGSV,,,10,01,05,011,20") + sentence("GPGSV,1,1,,02,12,048,23")
     # More satellites than a record holds: 36 in nine sentences.
     out += b"".join(gsv_set(36, 1))
-    # Numbers no set reaches: 0 of 0, 2 of 1, and a first part numbered 0.
+    # Numbers no set reaches: 0 of 0, 2 of 1, and a first sentence numbered 0.
     out += gsv(0, 0, 1, sky(1, 1)) + gsv(1, 2, 1, sky(1, 1)) + gsv(2, 0, 5, sky(1, 4))
     out += b"".join(whole)  # and a whole set still comes through after all that
     return out
@@ -130,7 +130,7 @@ def broken_gsv_sets_gnss() -> bytes:
     out += gps[0] + glonass[0] + glonass[1] + gps[0] + gps[1]
     # A set whose signal id changes from one sentence to the next, numbering going on.
     out += galileo_e1[0] + galileo_e5[1]
-    # The same part twice, and parts out of order, per talker.
+    # The same sentence twice, and sentences out of order, per talker.
     out += beidou[0] + beidou[0] + beidou[1]
     out += glonass[1] + glonass[0] + glonass[1]
     # Sets without a signal id (before NMEA 4.10) and GPS numbers under the GN talker.

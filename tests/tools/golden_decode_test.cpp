@@ -68,7 +68,7 @@ std::string words_of(const std::vector<std::string>& words) {
     return text;
 }
 
-// Where two outputs part, as the number of the first line that differs and both versions of
+// Where two outputs diverge, as the number of the first line that differs and both versions of
 // it: the outputs themselves are too long for a failure message.
 std::string first_difference(const std::string& expected, const std::string& actual) {
     std::istringstream want(expected);
