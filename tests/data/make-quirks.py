@@ -74,20 +74,25 @@ def bare_line_feeds() -> bytes:
 def gsv(total: int, number: int, in_view: int, satellites, talker="GP", signal=None) -> bytes:
     fields = [f"{talker}GSV", str(total), str(number), str(in_view)]
     for prn, elevation, azimuth, snr in satellites:
-        fields += [f"{prn:02d}", f"{elevation:02d}", f"{azimuth:03d}", "" if snr is None else f"{snr:02d}"]
+        fields += [f"{prn:02d}", f"{elevation:02d}", f"{azimuth:03d}", f"{snr:02d}"]
     if signal is not None:
         fields.append(f"{signal:X}")
     return sentence(",".join(fields))
 
 
 def sky(first_prn: int, count: int):
-    return [(first_prn + i, (7 * i + 5) % 90, (37 * i + 11) % 360, 20 + (3 * i) % 30) for i in range(count)]
+    """count satellites from first_prn on, spread over the sky, each with its own strength."""
+    return [(first_prn + i, (7 * i + 5) % 90, (37 * i + 11) % 360, 20 + (3 * i) % 30)
+            for i in range(count)]
 
 
 def gsv_set(in_view: int, first_prn: int, talker="GP", signal=None, per_sentence=4):
+    """The sentences of one whole set, per_sentence satellites in each."""
     satellites = sky(first_prn, in_view)
-    groups = [satellites[i : i + per_sentence] for i in range(0, len(satellites), per_sentence)] or [[]]
-    return [gsv(len(groups), n + 1, in_view, group, talker, signal) for n, group in enumerate(groups)]
+    groups = [satellites[i:i + per_sentence] for i in range(0, len(satellites), per_sentence)]
+    groups = groups or [[]]
+    return [gsv(len(groups), n + 1, in_view, group, talker, signal)
+            for n, group in enumerate(groups)]
 
 
 def broken_gsv_sets() -> bytes:
