@@ -1,8 +1,10 @@
 #pragma once
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace tarnwick::test {
 
@@ -37,5 +39,9 @@ bool eventually(const std::function<bool()>& condition, std::chrono::millisecond
 std::string read_file(const std::filesystem::path& path);
 // Writes bytes to a file, replacing it.
 void write_file(const std::filesystem::path& path, const std::string& bytes);
+
+// The 64-bit FNV-1a hash of bytes: digests of outputs too large to check in, computed the same
+// way by scripts/regen-golden.sh.
+std::uint64_t fnv1a_64(std::string_view bytes) noexcept;
 
 }  // namespace tarnwick::test
