@@ -11,10 +11,13 @@
 
 namespace names = tarnwick::protocol::names;
 
-CDataServer::CDataServer() : valid_rmc(valid_rmc_period_seconds) {
+CDataServer::CDataServer()
+    : reconnection(
+          [this](const wchar_t* port, std::int32_t baud) { return try_setup_port(port, baud); },
+          [this] { announce_reconnection(); }),
+      valid_rmc(valid_rmc_period_seconds) {
     InitializeCriticalSection(&port_lock);
     InitializeCriticalSection(&request_lock);
-    InitializeCriticalSection(&reconnect_lock);
 }
 
 CDataServer::~CDataServer() {
@@ -25,7 +28,7 @@ CDataServer::~CDataServer() {
         active_port.cut_short();
     }
     // Nothing may start reconnecting once the stop is under way.
-    end_reconnection();
+    reconnection.end();
     wait_main_thread();
     // The fix goes to disk before anything else is torn down (the main thread has saved it
     // already when it ran).
@@ -42,7 +45,6 @@ CDataServer::~CDataServer() {
     stop_event.reset();
     request_event.reset();
     answer_event.reset();
-    DeleteCriticalSection(&reconnect_lock);
     DeleteCriticalSection(&request_lock);
     DeleteCriticalSection(&port_lock);
 }
@@ -105,7 +107,7 @@ void CDataServer::wait_main_thread() {
 
 void CDataServer::request_stop() {
     stopping = true;
-    stop_reconnection();
+    reconnection.stop();
     if (stop_event) {
         EventModify(stop_event.get(), EVENT_SET);
         active_port.cut_short();

@@ -11,7 +11,7 @@
 // Lock order, which every path keeps so that no two threads wait for each other:
 // - the active port and its reader are touched only under port_lock (PortAccess);
 // - a reader is destroyed only after port_lock is released, never on its own thread, and nothing
-//   a reader's callbacks need (reconnect_lock) is held while waiting for a reader;
+//   a reader's callbacks need (the reconnection's lock) is held while waiting for a reader;
 // - no callback of a reader or of a scan takes port_lock;
 // - no thread of the service but the data stream queue's waits for the "data_stream" guard,
 //   which a client may hold for any time: messages go through stream_queue, which only tries it
@@ -39,6 +39,7 @@
 #include "protocol/request_codes.h"
 #include "server/data_stream_queue.h"
 #include "server/input_link.h"
+#include "server/reconnection.h"
 
 class CDataServer final : public CScanListener {
   public:
@@ -47,10 +48,6 @@ class CDataServer final : public CScanListener {
     // Room for the longest message the service composes (a record or a scan summary).
     static constexpr std::size_t message_buffer_size = 4096;
     static constexpr float valid_rmc_period_seconds = 60.0f;
-    static constexpr std::size_t reconnect_port_size = 10;
-    static constexpr std::int32_t reconnect_fast_attempts = 150;
-    static constexpr DWORD reconnect_fast_period_ms = 1000;
-    static constexpr DWORD reconnect_slow_period_ms = 30000;
 
     // Notifications on "data_stream" (the record ids 0 to 7 are the sentences').
     static constexpr std::int32_t ScanEvent = tarnwick::protocol::scan_event_id;
@@ -90,8 +87,8 @@ class CDataServer final : public CScanListener {
     bool connect_last_used_port();
     void try_last_used_port();
 
-    // Reconnection (reconnection.cpp): starts the reconnect thread or retargets the running one.
-    void try_reconnect(const wchar_t* name, std::int32_t baud);
+    // Starts the reconnect thread or retargets the running one (reconnection.h).
+    void try_reconnect(const wchar_t* name, std::int32_t baud) { reconnection.start(name, baud); }
 
   private:
     class PortAccess;
@@ -125,15 +122,7 @@ class CDataServer final : public CScanListener {
     void open_memory_request(GPS::istream& request, GPS::ostream& answer);
     void set_receiver_request(GPS::istream& request, GPS::ostream& answer);
 
-    // Reconnection (reconnection.cpp).
-    static DWORD reconnect_proc(LPVOID self);
-    DWORD reconect_proc();
-    void stop_reconnection();
-    // Refuses reconnection from now on and waits until the reconnect thread has ended.
-    void end_reconnection();
-    // Closes the handles of a reconnect thread that has finished; under reconnect_lock.
-    void release_finished_reconnection();
-    // Writes 1013 with the input mode of the reader now attached.
+    // Writes 1013 with the input mode of the reader now attached (data_stream_messages.cpp).
     void announce_reconnection();
 
     CPort active_port;
@@ -154,15 +143,8 @@ class CDataServer final : public CScanListener {
     CRITICAL_SECTION request_lock;
     CPortScanner scanner;
 
-    // The reconnect thread and its event belong to the data server: they are created, signalled
-    // and closed only under reconnect_lock, and closed only once the thread has ended.
-    CRITICAL_SECTION reconnect_lock;
-    HANDLE reconnect_thread = nullptr;
-    HANDLE reconnect_event = nullptr;
-    bool reconnect_finished = false;
-    bool reconnect_refused = false;
-    wchar_t reconnect_port[reconnect_port_size] = {};
-    std::int32_t reconnect_baud = 0;
+    // Tries the lost port again through try_setup_port and announces the port's return.
+    tarnwick::server::Reconnection reconnection;
 
     CValidRMCHolder valid_rmc;
     bool tstamp = false;

@@ -12,6 +12,7 @@
 #include "nmea/rmc_record.h"
 #include "protocol/scan_event.h"
 #include "server/data_server.h"
+#include "server/port_access.h"
 
 using tarnwick::nmea::write_field;
 
@@ -104,4 +105,18 @@ void CDataServer::write_scan_summary(GPS::ostream& message) {
             write_field(message, port.found_rates[i]);
         }
     }
+}
+
+void CDataServer::announce_reconnection() {
+    std::uint32_t mode = 0;
+    {
+        PortAccess access(*this);
+        mode = access.input_mode();
+    }
+    unsigned char buffer[2 * sizeof(std::int32_t)];
+    GPS::memory_ostream message(buffer, sizeof buffer);
+    write_field(message, Reconnected);
+    write_field(message, static_cast<std::int32_t>(mode));
+    append_to_data_stream(message);
+    trace(L"CDataServer::reconect_proc: success");
 }

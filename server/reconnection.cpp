@@ -1,117 +1,115 @@
-// Reconnection: a thread that keeps trying the last port until it answers again, a stop is
-// asked for, or the server goes. The thread and its event belong to the server and are changed
-// only under reconnect_lock; the event is closed only once the thread has ended, so nobody ever
-// signals a closed event.
+#include "server/reconnection.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cwchar>
 #include <iterator>
+#include <utility>
 
 #include "base/trace.h"
-#include "exchange/memory_stream.h"
-#include "nmea/field_io.h"
 #include "platform/scoped_critical_section.h"
 #include "platform/thread_support.h"
-#include "server/data_server.h"
-#include "server/port_access.h"
 
-using tarnwick::nmea::write_field;
+namespace tarnwick::server {
 
-void CDataServer::try_reconnect(const wchar_t* name, std::int32_t baud) {
-    trace(L"CDataServer::try_reconnect: %s at %d", name != nullptr ? name : L"", baud);
-    GPS::scoped_critical_section hold(reconnect_lock);
-    std::fill(std::begin(reconnect_port), std::end(reconnect_port), L'\0');
-    std::wcsncpy(reconnect_port, name != nullptr ? name : L"", reconnect_port_size - 1);
-    reconnect_baud = baud;
-    if (reconnect_refused || (reconnect_thread != nullptr && !reconnect_finished)) {
+Reconnection::Reconnection(Attempt attempt, std::function<void()> succeeded)
+    : attempt_(std::move(attempt)), succeeded_(std::move(succeeded)) {
+    InitializeCriticalSection(&lock_);
+}
+
+Reconnection::~Reconnection() {
+    end();
+    DeleteCriticalSection(&lock_);
+}
+
+void Reconnection::start(const wchar_t* port, std::int32_t baud) {
+    trace(L"CDataServer::try_reconnect: %s at %d", port != nullptr ? port : L"", baud);
+    GPS::scoped_critical_section hold(lock_);
+    std::fill(std::begin(port_), std::end(port_), L'\0');
+    std::wcsncpy(port_, port != nullptr ? port : L"", port_size - 1);
+    baud_ = baud;
+    if (refused_ || (thread_ && !finished_)) {
         return;
     }
-    release_finished_reconnection();
-    reconnect_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (reconnect_event == nullptr) {
+    release_finished();
+    event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!event_) {
         trace(L"CDataServer::try_reconnect: CreateEvent failed, no reconnection");
         return;
     }
-    reconnect_finished = false;
-    reconnect_thread = CreateThread(nullptr, GPS::thread_stack_size, &CDataServer::reconnect_proc,
-                                    this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (reconnect_thread == nullptr) {
+    finished_ = false;
+    thread_.reset(CreateThread(nullptr, GPS::thread_stack_size, &Reconnection::reconnect_proc, this,
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    if (!thread_) {
         trace(L"CDataServer::try_reconnect: CreateThread failed, no reconnection");
-        CloseHandle(reconnect_event);
-        reconnect_event = nullptr;
+        event_.reset();
     }
 }
 
-void CDataServer::stop_reconnection() {
-    GPS::scoped_critical_section hold(reconnect_lock);
-    if (reconnect_event != nullptr) {
-        EventModify(reconnect_event, EVENT_SET);
+void Reconnection::stop() {
+    GPS::scoped_critical_section hold(lock_);
+    if (event_) {
+        EventModify(event_.get(), EVENT_SET);
     }
 }
 
-void CDataServer::end_reconnection() {
+void Reconnection::end() {
     HANDLE thread = nullptr;
     {
-        GPS::scoped_critical_section hold(reconnect_lock);
-        reconnect_refused = true;
-        if (reconnect_event != nullptr) {
-            EventModify(reconnect_event, EVENT_SET);
+        GPS::scoped_critical_section hold(lock_);
+        refused_ = true;
+        if (event_) {
+            EventModify(event_.get(), EVENT_SET);
         }
-        thread = reconnect_thread;
+        thread = thread_.get();
     }
-    // The thread takes reconnect_lock once more at its end: wait outside it.
+    // The thread takes the lock once more at its end: wait outside it.
     if (thread != nullptr) {
         WaitForSingleObject(thread, INFINITE);
     }
-    GPS::scoped_critical_section hold(reconnect_lock);
-    release_finished_reconnection();
+    GPS::scoped_critical_section hold(lock_);
+    release_finished();
 }
 
-void CDataServer::release_finished_reconnection() {
-    if (reconnect_thread != nullptr) {
+void Reconnection::release_finished() {
+    if (thread_) {
         // The thread has said it is done; this only waits for its last instructions.
-        WaitForSingleObject(reconnect_thread, INFINITE);
-        CloseHandle(reconnect_thread);
-        reconnect_thread = nullptr;
+        WaitForSingleObject(thread_.get(), INFINITE);
+        thread_.reset();
     }
-    if (reconnect_event != nullptr) {
-        CloseHandle(reconnect_event);
-        reconnect_event = nullptr;
-    }
+    event_.reset();
 }
 
-DWORD CDataServer::reconnect_proc(LPVOID self) {
+DWORD Reconnection::reconnect_proc(LPVOID self) {
     trace(L"CDataServer: reconnect proc started, thread = %p", GPS::current_thread_for_trace());
-    auto* const server = static_cast<CDataServer*>(self);
-    server->reconect_proc();
-    GPS::scoped_critical_section hold(server->reconnect_lock);
-    server->reconnect_finished = true;
+    auto* const reconnection = static_cast<Reconnection*>(self);
+    reconnection->reconect_proc();
+    GPS::scoped_critical_section hold(reconnection->lock_);
+    reconnection->finished_ = true;
     return 0;
 }
 
-DWORD CDataServer::reconect_proc() {
-    wchar_t port[reconnect_port_size] = {};
+DWORD Reconnection::reconect_proc() {
+    wchar_t port[port_size] = {};
     std::int32_t baud = 0;
     HANDLE stop = nullptr;
     auto read_target = [&] {
-        GPS::scoped_critical_section hold(reconnect_lock);
-        std::copy(std::begin(reconnect_port), std::end(reconnect_port), std::begin(port));
-        baud = reconnect_baud;
-        stop = reconnect_event;
+        GPS::scoped_critical_section hold(lock_);
+        std::copy(std::begin(port_), std::end(port_), std::begin(port));
+        baud = baud_;
+        stop = event_.get();
     };
     read_target();
     trace(L"CDataServer::reconect_proc: %s  %d", port, baud);
-    std::int32_t remaining = reconnect_fast_attempts;
+    std::int32_t remaining = fast_attempts;
     for (;;) {
-        const DWORD period = remaining > 0 ? reconnect_fast_period_ms : reconnect_slow_period_ms;
+        const DWORD period = remaining > 0 ? fast_period_ms : slow_period_ms;
         if (WaitForSingleObject(stop, period) == WAIT_OBJECT_0) {
             break;
         }
         // A retarget while the thread runs counts from the next attempt on.
         read_target();
-        if (try_setup_port(port, baud)) {
-            announce_reconnection();
+        if (attempt_(port, baud)) {
+            succeeded_();
             break;
         }
         if (remaining > 0) {
@@ -123,16 +121,4 @@ DWORD CDataServer::reconect_proc() {
     return 0;
 }
 
-void CDataServer::announce_reconnection() {
-    std::uint32_t mode = 0;
-    {
-        PortAccess access(*this);
-        mode = access.input_mode();
-    }
-    unsigned char buffer[2 * sizeof(std::int32_t)];
-    GPS::memory_ostream message(buffer, sizeof buffer);
-    write_field(message, Reconnected);
-    write_field(message, static_cast<std::int32_t>(mode));
-    append_to_data_stream(message);
-    trace(L"CDataServer::reconect_proc: success");
-}
+}  // namespace tarnwick::server

@@ -172,13 +172,13 @@ void CDataServer::connect_port_request(GPS::istream& request, GPS::ostream& answ
 }
 
 void CDataServer::disconnect_request(GPS::ostream& /*answer*/) {
-    stop_reconnection();
+    reconnection.stop();
     {
         PortAccess access(*this);
         access.take_out();
     }
     // A reader whose failure raced with the take-out may have started reconnecting meanwhile.
-    stop_reconnection();
+    reconnection.stop();
 }
 
 void CDataServer::input_mode_request(GPS::ostream& answer) {
