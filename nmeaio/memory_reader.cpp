@@ -2,8 +2,8 @@
 // processes each published block under the producer's mutex.
 
 #include "base/trace.h"
+#include "nmeaio/memory_source.h"
 #include "nmeaio/nmea_io.h"
-#include "protocol/producer_block.h"
 
 namespace block = tarnwick::protocol::producer_block;
 
@@ -14,55 +14,64 @@ constexpr DWORD producer_wait_ms = 60000;
 
 }  // namespace
 
-bool CNMEAIO::open_memory_source(const std::wstring& name) {
+CMemorySource::CMemorySource(const wchar_t* name) {
+    opened_ = name != nullptr && open_objects(name);
+}
+
+CMemorySource::~CMemorySource() {
+    release();
+}
+
+std::uint32_t CMemorySource::input_flag() const noexcept {
+    return INPUT_MEMORY;
+}
+
+bool CMemorySource::open_objects(const std::wstring& name) {
     if (name.size() > block::max_base_name) {
         trace(L"CNMEAIO::CNMEAIO(%s): name too long", name.c_str());
         return false;
     }
-    data_ready_map = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                        block::mapping_size, block::map_name(name).c_str());
-    if (data_ready_map == nullptr) {
+    data_ready_map_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                             block::mapping_size, block::map_name(name).c_str()));
+    if (!data_ready_map_) {
         return false;
     }
     // The view is asked for with its full size, so a producer's smaller mapping is refused
     // instead of being read past its end.
-    data_view = MapViewOfFile(data_ready_map, FILE_MAP_WRITE, 0, 0, block::mapping_size);
-    if (data_view == nullptr) {
-        release_memory_source();
+    data_view_ = MapViewOfFile(data_ready_map_.get(), FILE_MAP_WRITE, 0, 0, block::mapping_size);
+    if (data_view_ == nullptr) {
+        release();
         return false;
     }
-    data_guard_mutex = CreateMutexW(nullptr, FALSE, block::mutex_name(name).c_str());
-    if (data_guard_mutex == nullptr || GetLastError() != ERROR_ALREADY_EXISTS) {
-        release_memory_source();
+    data_guard_mutex_.reset(CreateMutexW(nullptr, FALSE, block::mutex_name(name).c_str()));
+    if (!data_guard_mutex_ || GetLastError() != ERROR_ALREADY_EXISTS) {
+        release();
         return false;
     }
-    data_ready_event = CreateEventW(nullptr, FALSE, FALSE, block::event_name(name).c_str());
-    if (data_ready_event == nullptr || GetLastError() != ERROR_ALREADY_EXISTS) {
-        release_memory_source();
+    data_ready_event_.reset(CreateEventW(nullptr, FALSE, FALSE, block::event_name(name).c_str()));
+    if (!data_ready_event_ || GetLastError() != ERROR_ALREADY_EXISTS) {
+        release();
         return false;
     }
     return true;
 }
 
-void CNMEAIO::release_memory_source() noexcept {
-    if (data_view != nullptr) {
-        UnmapViewOfFile(data_view);
-        data_view = nullptr;
+void CMemorySource::release() noexcept {
+    if (data_view_ != nullptr) {
+        UnmapViewOfFile(data_view_);
+        data_view_ = nullptr;
     }
-    for (HANDLE* handle : {&data_ready_map, &data_guard_mutex, &data_ready_event}) {
-        if (*handle != nullptr) {
-            CloseHandle(*handle);
-            *handle = nullptr;
-        }
-    }
+    data_ready_map_.reset();
+    data_guard_mutex_.reset();
+    data_ready_event_.reset();
 }
 
-DWORD CNMEAIO::read_memory_proc() {
+DWORD CMemorySource::read(CNMEAIO& io) {
     for (;;) {
-        if (stop_requested) {
+        if (io.stop_requested) {
             return 0;
         }
-        const HANDLE block_ready[] = {stop_event, data_ready_event};
+        const HANDLE block_ready[] = {io.stop_event.get(), data_ready_event_.get()};
         const DWORD ready = WaitForMultipleObjects(2, block_ready, FALSE, producer_wait_ms);
         if (ready == WAIT_OBJECT_0) {
             return 0;
@@ -71,7 +80,7 @@ DWORD CNMEAIO::read_memory_proc() {
             trace(L"CNMEAIO::read_memory_proc() : timed out");
             return ERROR_TIMEOUT;
         }
-        const HANDLE guard[] = {stop_event, data_guard_mutex};
+        const HANDLE guard[] = {io.stop_event.get(), data_guard_mutex_.get()};
         const DWORD owned = WaitForMultipleObjects(2, guard, FALSE, producer_wait_ms);
         if (owned == WAIT_OBJECT_0) {
             return 0;
@@ -81,15 +90,15 @@ DWORD CNMEAIO::read_memory_proc() {
             return ERROR_TIMEOUT;
         }
         // Any other result goes on as if the mutex were held (an abandoned one is).
-        process_block();
-        ReleaseMutex(data_guard_mutex);
+        process_block(io);
+        ReleaseMutex(data_guard_mutex_.get());
     }
 }
 
-void CNMEAIO::process_block() {
-    const block::contents taken = block::copy_block(data_view, block_text);
+void CMemorySource::process_block(CNMEAIO& io) {
+    const block::contents taken = block::copy_block(data_view_, block_text_);
     trace(L"\nCNMEAIO::read_memory: stamp=%I64d, size = %d", static_cast<long long>(taken.stamp),
           static_cast<int>(taken.size));
-    trace(L"CNMEAIO::read_memory: memory\n%S\n", block_text);
-    assemble_stream(block_text, taken.text_size);
+    trace(L"CNMEAIO::read_memory: memory\n%S\n", block_text_);
+    io.assemble_stream(block_text_, taken.text_size);
 }

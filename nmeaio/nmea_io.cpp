@@ -1,110 +1,91 @@
 #include "nmeaio/nmea_io.h"
 
 #include "base/trace.h"
+#include "nmeaio/file_source.h"
+#include "nmeaio/memory_source.h"
 #include "nmeaio/sentence_dispatch.h"
 #include "nmeaio/start_listener.h"
 #include "platform/scoped_critical_section.h"
 #include "platform/thread_support.h"
 
-using GPS::close_if_set;
+CNMEAIO::CNMEAIO(Source kind, NMEAMode mode, SentenceFraming framing, HANDLE serial_port)
+    : port(serial_port), source(kind), parser(mode), assembler(framing) {
+    listener_guard = GPS::listener_lock::create();
+    started_event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    stop_event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    listener_changed.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    input_ended.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+}
 
 CNMEAIO::CNMEAIO(HANDLE serial_port, NMEAMode mode)
-    : port(serial_port), source(Source::Serial), parser(mode), assembler(SentenceFraming::Stream) {
-    init_common();
-    create_reader_thread(&CNMEAIO::read_proc_entry);
-    create_writer();
+    : CNMEAIO(Source::Serial, mode, SentenceFraming::Stream, serial_port) {
+    auto serial_source = std::make_unique<CSerialSource>(*this);
+    serial = serial_source.get();
+    attach(std::move(serial_source));
 }
 
 CNMEAIO::CNMEAIO(const wchar_t* path, bool replay_loop, float replay_speed, NMEAMode mode)
-    : port(INVALID_HANDLE_VALUE),
-      source(Source::File),
-      parser(mode),
-      assembler(SentenceFraming::File),
-      file_path(path != nullptr ? path : L""),
-      loop(replay_loop),
-      speed(replay_speed) {
-    init_common();
-    create_reader_thread(&CNMEAIO::read_file_proc_entry);
+    : CNMEAIO(Source::File, mode, SentenceFraming::File, INVALID_HANDLE_VALUE) {
+    attach(std::make_unique<CFileSource>(path, replay_loop, replay_speed));
 }
 
 CNMEAIO::CNMEAIO(const wchar_t* memory_name, NMEAMode mode)
-    : port(INVALID_HANDLE_VALUE),
-      source(Source::Memory),
-      parser(mode),
-      assembler(SentenceFraming::Stream) {
-    init_common();
-    if (memory_name != nullptr && open_memory_source(memory_name)) {
-        create_reader_thread(&CNMEAIO::read_memory_proc_entry);
+    : CNMEAIO(Source::Memory, mode, SentenceFraming::Stream, INVALID_HANDLE_VALUE) {
+    attach(std::make_unique<CMemorySource>(memory_name));
+}
+
+void CNMEAIO::attach(std::unique_ptr<CInputSource> given) {
+    input = std::move(given);
+    if (input->usable()) {
+        reader_thread.reset(CreateThread(nullptr, GPS::thread_stack_size, &CNMEAIO::read_proc_entry,
+                                         this, CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION,
+                                         &reader_thread_id));
     }
-}
-
-void CNMEAIO::init_common() {
-    listener_guard = GPS::listener_lock::create();
-    started_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    listener_changed = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    input_ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-}
-
-void CNMEAIO::create_reader_thread(LPTHREAD_START_ROUTINE entry) {
-    reader_thread =
-        CreateThread(nullptr, GPS::thread_stack_size, entry, this,
-                     CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, &reader_thread_id);
 }
 
 CNMEAIO::~CNMEAIO() {
     stop_requested = true;
-    if (stop_event != nullptr) {
-        EventModify(stop_event, EVENT_SET);
+    if (stop_event) {
+        EventModify(stop_event.get(), EVENT_SET);
     }
-    const bool on_reader_thread =
-        reader_thread != nullptr && GetCurrentThreadId() == reader_thread_id;
-    if (reader_thread != nullptr && !on_reader_thread) {
-        // A read in progress would otherwise last until the port's read time-outs expire.
-        const HANDLE serial = port.load();
-        if (is_serial_source() && serial != INVALID_HANDLE_VALUE) {
-            PurgeComm(serial, PURGE_RXABORT);
-        }
-        ResumeThread(reader_thread);
-        WaitForSingleObject(reader_thread, INFINITE);
+    const bool on_reader_thread = reader_thread && GetCurrentThreadId() == reader_thread_id;
+    if (reader_thread && !on_reader_thread) {
+        // A read in progress would otherwise last until its own time-outs expire.
+        input->abort_read(*this);
+        ResumeThread(reader_thread.get());
+        WaitForSingleObject(reader_thread.get(), INFINITE);
     }
-    // The writer may be inside WriteFile on the port: it ends before the port closes.
-    stop_writer();
-    const HANDLE serial = port.exchange(INVALID_HANDLE_VALUE);
-    if (serial != INVALID_HANDLE_VALUE) {
-        CloseHandle(serial);
+    input->close(*this);
+    const HANDLE serial_port = port.exchange(INVALID_HANDLE_VALUE);
+    if (serial_port != INVALID_HANDLE_VALUE) {
+        CloseHandle(serial_port);
     }
-    close_if_set(reader_thread);
-    close_if_set(started_event);
-    close_if_set(stop_event);
-    close_if_set(listener_changed);
-    close_if_set(input_ended);
-    release_memory_source();
-    file.close();
+    reader_thread.reset();
+    started_event.reset();
+    stop_event.reset();
+    listener_changed.reset();
+    input_ended.reset();
     recorder.close();
 }
 
 bool CNMEAIO::start_input(DWORD timeout_ms, HANDLE cancel) {
-    if (reader_thread == nullptr || started_event == nullptr || stop_event == nullptr ||
-        listener_changed == nullptr || input_ended == nullptr) {
+    if (!reader_thread || !started_event || !stop_event || !listener_changed || !input_ended) {
         return false;
     }
-    if (is_file_source() && !file.open(file_path->c_str())) {
+    if (!input->open()) {
         return false;
     }
     cancel_ = cancel;
-    CStartListener start_listener(started_event);
+    CStartListener start_listener(started_event.get());
     CNMEAListener* const previous = interpose(&start_listener);
-    ResumeThread(reader_thread);
+    ResumeThread(reader_thread.get());
     // A reader that ends before its first sentence (a replay without one) fails the start at
     // once instead of after the whole time-out.
-    const HANDLE waited[] = {started_event, input_ended, cancel_};
+    const HANDLE waited[] = {started_event.get(), input_ended.get(), cancel_};
     WaitForMultipleObjects(cancel_ != nullptr ? 3 : 2, waited, FALSE, timeout_ms);
-    const bool started = WaitForSingleObject(started_event, 0) == WAIT_OBJECT_0;
+    const bool started = WaitForSingleObject(started_event.get(), 0) == WAIT_OBJECT_0;
     if (started) {
-        input_mode = is_file_source()     ? INPUT_FILE
-                     : is_memory_source() ? INPUT_MEMORY
-                                          : INPUT_SERIAL;
+        input_mode = input->input_flag();
     }
     // The last use of the object: an input that has ended meanwhile is reported to the restored
     // listener, which may destroy the object at once.
@@ -112,12 +93,28 @@ bool CNMEAIO::start_input(DWORD timeout_ms, HANDLE cancel) {
     return started;
 }
 
+bool CNMEAIO::flush(DWORD timeout_ms) {
+    return serial != nullptr && serial->flush(timeout_ms, cancel_);
+}
+
+bool CNMEAIO::restart_receiver(bool cold) {
+    return serial != nullptr && serial->restart_receiver(cold, cancel_);
+}
+
+std::int32_t CNMEAIO::get_receiver(CReceiverListener* given) {
+    return serial != nullptr ? serial->get_receiver(*this, given, cancel_) : 0;
+}
+
+std::int32_t CNMEAIO::set_receiver(std::int32_t value) {
+    return serial != nullptr ? serial->set_receiver(*this, value, cancel_) : 0;
+}
+
 CNMEAListener* CNMEAIO::set_listener(CNMEAListener* next) {
     GPS::scoped_critical_section hold(listener_guard->section());
     CNMEAListener* const previous = listener;
     listener = next;
     own_listener = nullptr;
-    EventModify(listener_changed, EVENT_SET);
+    EventModify(listener_changed.get(), EVENT_SET);
     return previous;
 }
 
@@ -135,28 +132,13 @@ CNMEAListener* CNMEAIO::current_listener() {
 }
 
 DWORD CNMEAIO::read_proc_entry(LPVOID self) {
-    return run_reader(static_cast<CNMEAIO*>(self), L"CNMEAIO: read proc started, thread = %p",
-                      &CNMEAIO::read_proc);
-}
-
-DWORD CNMEAIO::read_file_proc_entry(LPVOID self) {
-    return run_reader(static_cast<CNMEAIO*>(self), L"CNMEAIO: read file proc started, thread = %p",
-                      &CNMEAIO::read_file_proc);
-}
-
-DWORD CNMEAIO::read_memory_proc_entry(LPVOID self) {
-    return run_reader(static_cast<CNMEAIO*>(self),
-                      L"CNMEAIO: read memory proc started, thread = %p",
-                      &CNMEAIO::read_memory_proc);
-}
-
-DWORD CNMEAIO::run_reader(CNMEAIO* self, const wchar_t* started_trace, DWORD (CNMEAIO::*body)()) {
-    trace(started_trace, GPS::current_thread_for_trace());
-    const DWORD code = (self->*body)();
+    auto* const io = static_cast<CNMEAIO*>(self);
+    trace(io->input->reader_started_trace(), GPS::current_thread_for_trace());
+    const DWORD code = io->input->read(*io);
     // An end caused by destruction is not reported: the destroying thread owns the object.
-    if (code != 0 && !self->stop_requested) {
-        EventModify(self->input_ended, EVENT_SET);
-        report_end(self, code);
+    if (code != 0 && !io->stop_requested) {
+        EventModify(io->input_ended.get(), EVENT_SET);
+        report_end(io, code);
     }
     return code;
 }
@@ -168,7 +150,7 @@ void CNMEAIO::report_end(CNMEAIO* self, DWORD code) {
     // handles stay valid while waiting: a destruction on another thread sets stop_event and
     // waits for this thread before closing them.
     const std::shared_ptr<GPS::listener_lock> guard = self->listener_guard;
-    const HANDLE wake[] = {self->stop_event, self->listener_changed};
+    const HANDLE wake[] = {self->stop_event.get(), self->listener_changed.get()};
     for (;;) {
         {
             GPS::scoped_critical_section hold(guard->section());

@@ -24,18 +24,16 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <optional>
-#include <string>
 
-#include "exchange/mapped_ifstream.h"
 #include "exchange/mapped_ofstream.h"
-#include "nmea/encoder.h"
 #include "nmea/listener.h"
 #include "nmea/parser.h"
+#include "nmeaio/input_source.h"
 #include "nmeaio/listener_lock.h"
 #include "nmeaio/sentence_assembler.h"
+#include "nmeaio/serial_source.h"
+#include "platform/unique_handle.h"
 #include "platform/win32.h"
-#include "protocol/producer_block.h"
 #include "protocol/request_codes.h"
 
 class CReceiverListener;
@@ -48,8 +46,8 @@ constexpr std::uint32_t INPUT_MEMORY = tarnwick::protocol::input_memory;
 
 class CNMEAIO {
   public:
-    static constexpr std::size_t receive_buffer_size = 4096;
-    static constexpr std::size_t output_size = 1024;
+    static constexpr std::size_t receive_buffer_size = CSerialSource::receive_buffer_size;
+    static constexpr std::size_t output_size = CSerialSource::output_size;
 
     // Every source decodes in `mode` (nmea_mode.h) for its whole life.
     // A serial source over an open, configured port; the object owns the handle.
@@ -98,49 +96,41 @@ class CNMEAIO {
     std::atomic<std::uint32_t> input_mode{0};
 
   private:
+    // The sources' read loops and receiver commands work with the reader's shared parts below.
+    friend class CSerialSource;
+    friend class CFileSource;
+    friend class CMemorySource;
+
     // Fixed by the constructor: a shared-memory object whose producer could not be opened has
     // no view, yet is no serial source either.
     enum class Source { Serial, File, Memory };
+
+    CNMEAIO(Source kind, NMEAMode mode, SentenceFraming framing, HANDLE serial_port);
+    // Takes the source and, when it is usable, creates the suspended reader thread.
+    void attach(std::unique_ptr<CInputSource> input);
 
     // Installs one of the reader's own listeners (start, receiver query), which stand in front
     // of the owner's and never receive the end of the input. Returns the previous listener.
     CNMEAListener* interpose(CNMEAListener* own);
     // Reports a non-zero end code to the owner's listener, waiting for one if needed.
     static void report_end(CNMEAIO* self, DWORD code);
-    void init_common();
-    void create_reader_thread(LPTHREAD_START_ROUTINE entry);
-    void create_writer();
-    bool open_memory_source(const std::wstring& name);
-    void release_memory_source() noexcept;
-    void stop_writer() noexcept;
 
     static DWORD read_proc_entry(LPVOID self);
-    static DWORD read_file_proc_entry(LPVOID self);
-    static DWORD read_memory_proc_entry(LPVOID self);
-    static DWORD write_proc_entry(LPVOID self);
-    static DWORD run_reader(CNMEAIO* self, const wchar_t* started_trace, DWORD (CNMEAIO::*body)());
-
-    DWORD read_proc();
-    DWORD read_file_proc();
-    DWORD read_memory_proc();
-    void write_proc();
-    void process_block();
 
     // Records and parses one sentence for the listener, under the listener lock.
     void deliver(const CompleteSentence& sentence);
     // Feeds bytes in the stream framing (the serial and shared-memory readers).
     void assemble_stream(const char* data, std::size_t size);
-    // Appends an encoded command to output under output_lock when there is room; true when
-    // something was appended.
-    template <class Encode>
-    bool queue_command(Encode&& encode);
 
     const Source source;
-    HANDLE reader_thread = nullptr;
+    std::unique_ptr<CInputSource> input;
+    // The serial source's commands; null for the other kinds.
+    CSerialSource* serial = nullptr;
+    GPS::unique_handle reader_thread;
     DWORD reader_thread_id = 0;
-    HANDLE started_event = nullptr;
+    GPS::unique_handle started_event;
     // Set with stop_requested; every wait of a reader thread includes it.
-    HANDLE stop_event = nullptr;
+    GPS::unique_handle stop_event;
     std::atomic<bool> stop_requested{false};
     // The owner's event that cuts the waits of a start and of the commands short.
     HANDLE cancel_ = nullptr;
@@ -148,37 +138,12 @@ class CNMEAIO {
     // Holds `line`, the sentence being built.
     CSentenceAssembler assembler;
 
-    HANDLE writer_thread = nullptr;
-    HANDLE flush_request_event = nullptr;
-    HANDLE writer_stop_event = nullptr;
-    HANDLE flushed_event = nullptr;
-    CRITICAL_SECTION output_lock;
-    bool output_lock_initialised = false;
-    CNMEAEncoder encoder;
-    char output[output_size] = {};
-    char* output_end = output;
-    std::atomic<bool> flush_ok{false};
-
     CNMEAListener* listener = nullptr;
     CNMEAListener* own_listener = nullptr;
     // Auto-reset; set by every listener change, for a reader that holds an unreported end.
-    HANDLE listener_changed = nullptr;
+    GPS::unique_handle listener_changed;
     // Manual-reset; set when the input has ended by itself, so that a start ends at once.
-    HANDLE input_ended = nullptr;
+    GPS::unique_handle input_ended;
     std::shared_ptr<GPS::listener_lock> listener_guard;
     GPS::ofstream recorder;
-
-    std::optional<std::wstring> file_path;
-    GPS::ifstream file;
-    bool loop = false;
-    float speed = 1.0f;
-
-    HANDLE data_ready_event = nullptr;
-    HANDLE data_guard_mutex = nullptr;
-    HANDLE data_ready_map = nullptr;
-    void* data_view = nullptr;
-
-    char receive_buffer[receive_buffer_size] = {};
-    // A snapshot of one shared-memory block's text, NUL-terminated for the trace.
-    char block_text[tarnwick::protocol::producer_block::max_text + 1] = {};
 };

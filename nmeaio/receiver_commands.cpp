@@ -8,6 +8,7 @@
 #include "base/trace.h"
 #include "nmeaio/nmea_io.h"
 #include "nmeaio/receiver_listener.h"
+#include "nmeaio/serial_source.h"
 #include "platform/scoped_critical_section.h"
 
 namespace {
@@ -22,34 +23,29 @@ constexpr int warm_start = 2;
 }  // namespace
 
 template <class Encode>
-bool CNMEAIO::queue_command(Encode&& encode) {
-    GPS::scoped_critical_section hold(output_lock);
-    char* const output_limit = output + output_size;
-    if (output_end >= output_limit) {
+bool CSerialSource::queue_command(Encode&& encode) {
+    GPS::scoped_critical_section hold(output_lock_);
+    char* const output_limit = output_ + output_size;
+    if (output_end_ >= output_limit) {
         return false;
     }
-    const unsigned appended = encode(output_end, static_cast<unsigned>(output_limit - output_end));
-    output_end += appended;
+    const unsigned appended =
+        encode(output_end_, static_cast<unsigned>(output_limit - output_end_));
+    output_end_ += appended;
     return appended != 0;
 }
 
-bool CNMEAIO::restart_receiver(bool cold) {
-    if (!is_serial_source()) {
-        return false;
-    }
+bool CSerialSource::restart_receiver(bool cold, HANDLE cancel) {
     SiRFParams params;
     params.s[6] = all_channels;
     params.s[7] = cold ? cold_start : warm_start;
     queue_command([&](char* out, unsigned room) {
-        return encoder.encode_sirf(out, room, sirf_navigation_init, params);
+        return encoder_.encode_sirf(out, room, sirf_navigation_init, params);
     });
-    return flush(write_timeout_ms);
+    return flush(write_timeout_ms, cancel);
 }
 
-std::int32_t CNMEAIO::get_receiver(CReceiverListener* given) {
-    if (!is_serial_source()) {
-        return 0;
-    }
+std::int32_t CSerialSource::get_receiver(CNMEAIO& io, CReceiverListener* given, HANDLE cancel) {
     const HANDLE reply_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (reply_event == nullptr) {
         return 0;
@@ -57,37 +53,34 @@ std::int32_t CNMEAIO::get_receiver(CReceiverListener* given) {
     std::unique_ptr<CReceiverListener> created;
     CReceiverListener* query = given;
     if (query == nullptr) {
-        created = std::make_unique<CReceiverListener>(current_listener());
+        created = std::make_unique<CReceiverListener>(io.current_listener());
         query = created.get();
     }
     query->reply_event = reply_event;
-    interpose(query);
+    io.interpose(query);
     const bool queued = queue_command([&](char* out, unsigned room) {
-        return encoder.encode_sentence(out, room, "aaGPQ,PORZX");
+        return encoder_.encode_sentence(out, room, "aaGPQ,PORZX");
     });
     bool replied = false;
     if (queued) {
-        flush(write_timeout_ms);
-        const HANDLE waited[] = {reply_event, cancel_};
-        replied = WaitForMultipleObjects(cancel_ != nullptr ? 2 : 1, waited, FALSE,
+        flush(write_timeout_ms, cancel);
+        const HANDLE waited[] = {reply_event, cancel};
+        replied = WaitForMultipleObjects(cancel != nullptr ? 2 : 1, waited, FALSE,
                                          reply_timeout_ms) == WAIT_OBJECT_0;
         if (!replied) {
             trace(L"CNMEAIO::get_receiver: timed out");
         }
     }
     // Out of the chain first: the fields are read once the reader can no longer write them.
-    set_listener(query->next);
+    io.set_listener(query->next);
     query->reply_event = nullptr;
     CloseHandle(reply_event);
     return replied ? query->receiver : 0;
 }
 
-std::int32_t CNMEAIO::set_receiver(std::int32_t value) {
-    if (!is_serial_source()) {
-        return 0;
-    }
-    CReceiverListener query(current_listener());
-    const std::int32_t current = get_receiver(&query);
+std::int32_t CSerialSource::set_receiver(CNMEAIO& io, std::int32_t value, HANDLE cancel) {
+    CReceiverListener query(io.current_listener());
+    const std::int32_t current = get_receiver(io, &query, cancel);
     if (current == value) {
         return current;
     }
@@ -95,9 +88,9 @@ std::int32_t CNMEAIO::set_receiver(std::int32_t value) {
     std::snprintf(payload, sizeof payload, "PKON1,%03d,%d,,,%04d,%c", query.param1, value,
                   query.param5, query.param6);
     const bool queued = queue_command(
-        [&](char* out, unsigned room) { return encoder.encode_sentence(out, room, payload); });
+        [&](char* out, unsigned room) { return encoder_.encode_sentence(out, room, payload); });
     if (queued) {
-        flush(write_timeout_ms);
+        flush(write_timeout_ms, cancel);
     }
-    return get_receiver(&query);
+    return get_receiver(io, &query, cancel);
 }

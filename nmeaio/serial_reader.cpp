@@ -3,6 +3,7 @@
 
 #include "base/trace.h"
 #include "nmeaio/nmea_io.h"
+#include "nmeaio/serial_source.h"
 
 namespace {
 
@@ -74,21 +75,32 @@ class ReaderPriority {
 
 }  // namespace
 
-DWORD CNMEAIO::read_proc() {
+std::uint32_t CSerialSource::input_flag() const noexcept {
+    return INPUT_SERIAL;
+}
+
+void CSerialSource::abort_read(CNMEAIO& io) noexcept {
+    const HANDLE serial = io.port.load();
+    if (serial != INVALID_HANDLE_VALUE) {
+        PurgeComm(serial, PURGE_RXABORT);
+    }
+}
+
+DWORD CSerialSource::read(CNMEAIO& io) {
     const ReaderPriority priority;
     LARGE_INTEGER frequency;
     LARGE_INTEGER last_byte_time;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&last_byte_time);
-    return_reads_per_sentence(port.load());
+    return_reads_per_sentence(io.port.load());
     for (;;) {
-        if (stop_requested) {
+        if (io.stop_requested) {
             return 0;
         }
         DWORD got = 0;
-        if (!ReadFile(port.load(), receive_buffer, receive_buffer_size, &got, nullptr)) {
+        if (!ReadFile(io.port.load(), receive_buffer_, receive_buffer_size, &got, nullptr)) {
             // The destructor aborts a pending read: that is a stop, not a failed port.
-            if (stop_requested) {
+            if (io.stop_requested) {
                 return 0;
             }
             const DWORD code = GetLastError();
@@ -106,6 +118,6 @@ DWORD CNMEAIO::read_proc() {
             continue;
         }
         QueryPerformanceCounter(&last_byte_time);
-        assemble_stream(receive_buffer, got);
+        io.assemble_stream(receive_buffer_, got);
     }
 }
