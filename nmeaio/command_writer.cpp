@@ -12,7 +12,6 @@ CSerialSource::CSerialSource(CNMEAIO& io) : io_(io) {
     writer_stop_event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     flushed_event_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     InitializeCriticalSection(&output_lock_);
-    output_lock_initialised_ = true;
     if (flush_request_event_ && writer_stop_event_ && flushed_event_) {
         writer_thread_.reset(CreateThread(nullptr, GPS::thread_stack_size,
                                           &CSerialSource::write_proc_entry, this,
@@ -22,6 +21,7 @@ CSerialSource::CSerialSource(CNMEAIO& io) : io_(io) {
 
 CSerialSource::~CSerialSource() {
     stop_writer();
+    DeleteCriticalSection(&output_lock_);
 }
 
 void CSerialSource::stop_writer() noexcept {
@@ -33,10 +33,6 @@ void CSerialSource::stop_writer() noexcept {
     writer_stop_event_.reset();
     flushed_event_.reset();
     flush_request_event_.reset();
-    if (output_lock_initialised_) {
-        DeleteCriticalSection(&output_lock_);
-        output_lock_initialised_ = false;
-    }
 }
 
 DWORD CSerialSource::write_proc_entry(LPVOID self) {

@@ -15,7 +15,9 @@ constexpr DWORD producer_wait_ms = 60000;
 }  // namespace
 
 CMemorySource::CMemorySource(const wchar_t* name) {
-    opened_ = name != nullptr && open_objects(name);
+    if (name != nullptr) {
+        open_objects(name);
+    }
 }
 
 CMemorySource::~CMemorySource() {

@@ -20,7 +20,8 @@ class CMemorySource final : public CInputSource {
     const wchar_t* reader_started_trace() const noexcept override {
         return L"CNMEAIO: read memory proc started, thread = %p";
     }
-    bool usable() const noexcept override { return opened_; }
+    // A failed open releases every object, so the event tells whether all are there.
+    bool usable() const noexcept override { return static_cast<bool>(data_ready_event_); }
     DWORD read(CNMEAIO& io) override;
 
   private:
@@ -29,7 +30,6 @@ class CMemorySource final : public CInputSource {
     // Hands the text of the block now published to the reader.
     void process_block(CNMEAIO& io);
 
-    bool opened_ = false;
     GPS::unique_handle data_ready_event_;
     GPS::unique_handle data_guard_mutex_;
     GPS::unique_handle data_ready_map_;

@@ -8,8 +8,8 @@
 #include "platform/scoped_critical_section.h"
 #include "platform/thread_support.h"
 
-CNMEAIO::CNMEAIO(Source kind, NMEAMode mode, SentenceFraming framing, HANDLE serial_port)
-    : port(serial_port), source(kind), parser(mode), assembler(framing) {
+CNMEAIO::CNMEAIO(NMEAMode mode, SentenceFraming framing, HANDLE serial_port)
+    : port(serial_port), parser(mode), assembler(framing) {
     listener_guard = GPS::listener_lock::create();
     started_event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     stop_event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -18,19 +18,19 @@ CNMEAIO::CNMEAIO(Source kind, NMEAMode mode, SentenceFraming framing, HANDLE ser
 }
 
 CNMEAIO::CNMEAIO(HANDLE serial_port, NMEAMode mode)
-    : CNMEAIO(Source::Serial, mode, SentenceFraming::Stream, serial_port) {
+    : CNMEAIO(mode, SentenceFraming::Stream, serial_port) {
     auto serial_source = std::make_unique<CSerialSource>(*this);
     serial = serial_source.get();
     attach(std::move(serial_source));
 }
 
 CNMEAIO::CNMEAIO(const wchar_t* path, bool replay_loop, float replay_speed, NMEAMode mode)
-    : CNMEAIO(Source::File, mode, SentenceFraming::File, INVALID_HANDLE_VALUE) {
+    : CNMEAIO(mode, SentenceFraming::File, INVALID_HANDLE_VALUE) {
     attach(std::make_unique<CFileSource>(path, replay_loop, replay_speed));
 }
 
 CNMEAIO::CNMEAIO(const wchar_t* memory_name, NMEAMode mode)
-    : CNMEAIO(Source::Memory, mode, SentenceFraming::Stream, INVALID_HANDLE_VALUE) {
+    : CNMEAIO(mode, SentenceFraming::Stream, INVALID_HANDLE_VALUE) {
     attach(std::make_unique<CMemorySource>(memory_name));
 }
 
@@ -102,11 +102,11 @@ bool CNMEAIO::restart_receiver(bool cold) {
 }
 
 std::int32_t CNMEAIO::get_receiver(CReceiverListener* given) {
-    return serial != nullptr ? serial->get_receiver(*this, given, cancel_) : 0;
+    return serial != nullptr ? serial->get_receiver(given, cancel_) : 0;
 }
 
 std::int32_t CNMEAIO::set_receiver(std::int32_t value) {
-    return serial != nullptr ? serial->set_receiver(*this, value, cancel_) : 0;
+    return serial != nullptr ? serial->set_receiver(value, cancel_) : 0;
 }
 
 CNMEAListener* CNMEAIO::set_listener(CNMEAListener* next) {

@@ -84,9 +84,9 @@ class CNMEAIO {
     CNMEAListener* set_listener(CNMEAListener* next);
     CNMEAListener* current_listener();
 
-    bool is_file_source() const noexcept { return source == Source::File; }
-    bool is_memory_source() const noexcept { return source == Source::Memory; }
-    bool is_serial_source() const noexcept { return source == Source::Serial; }
+    bool is_file_source() const noexcept { return input->input_flag() == INPUT_FILE; }
+    bool is_memory_source() const noexcept { return input->input_flag() == INPUT_MEMORY; }
+    bool is_serial_source() const noexcept { return serial != nullptr; }
 
     // The serial port; INVALID_HANDLE_VALUE for other sources. The owner may take it back by
     // reading it and storing INVALID_HANDLE_VALUE before destroying the object, which then
@@ -101,11 +101,7 @@ class CNMEAIO {
     friend class CFileSource;
     friend class CMemorySource;
 
-    // Fixed by the constructor: a shared-memory object whose producer could not be opened has
-    // no view, yet is no serial source either.
-    enum class Source { Serial, File, Memory };
-
-    CNMEAIO(Source kind, NMEAMode mode, SentenceFraming framing, HANDLE serial_port);
+    CNMEAIO(NMEAMode mode, SentenceFraming framing, HANDLE serial_port);
     // Takes the source and, when it is usable, creates the suspended reader thread.
     void attach(std::unique_ptr<CInputSource> input);
 
@@ -122,7 +118,6 @@ class CNMEAIO {
     // Feeds bytes in the stream framing (the serial and shared-memory readers).
     void assemble_stream(const char* data, std::size_t size);
 
-    const Source source;
     std::unique_ptr<CInputSource> input;
     // The serial source's commands; null for the other kinds.
     CSerialSource* serial = nullptr;

@@ -45,7 +45,7 @@ bool CSerialSource::restart_receiver(bool cold, HANDLE cancel) {
     return flush(write_timeout_ms, cancel);
 }
 
-std::int32_t CSerialSource::get_receiver(CNMEAIO& io, CReceiverListener* given, HANDLE cancel) {
+std::int32_t CSerialSource::get_receiver(CReceiverListener* given, HANDLE cancel) {
     const HANDLE reply_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (reply_event == nullptr) {
         return 0;
@@ -53,11 +53,11 @@ std::int32_t CSerialSource::get_receiver(CNMEAIO& io, CReceiverListener* given, 
     std::unique_ptr<CReceiverListener> created;
     CReceiverListener* query = given;
     if (query == nullptr) {
-        created = std::make_unique<CReceiverListener>(io.current_listener());
+        created = std::make_unique<CReceiverListener>(io_.current_listener());
         query = created.get();
     }
     query->reply_event = reply_event;
-    io.interpose(query);
+    io_.interpose(query);
     const bool queued = queue_command([&](char* out, unsigned room) {
         return encoder_.encode_sentence(out, room, "aaGPQ,PORZX");
     });
@@ -72,15 +72,15 @@ std::int32_t CSerialSource::get_receiver(CNMEAIO& io, CReceiverListener* given, 
         }
     }
     // Out of the chain first: the fields are read once the reader can no longer write them.
-    io.set_listener(query->next);
+    io_.set_listener(query->next);
     query->reply_event = nullptr;
     CloseHandle(reply_event);
     return replied ? query->receiver : 0;
 }
 
-std::int32_t CSerialSource::set_receiver(CNMEAIO& io, std::int32_t value, HANDLE cancel) {
-    CReceiverListener query(io.current_listener());
-    const std::int32_t current = get_receiver(io, &query, cancel);
+std::int32_t CSerialSource::set_receiver(std::int32_t value, HANDLE cancel) {
+    CReceiverListener query(io_.current_listener());
+    const std::int32_t current = get_receiver(&query, cancel);
     if (current == value) {
         return current;
     }
@@ -92,5 +92,5 @@ std::int32_t CSerialSource::set_receiver(CNMEAIO& io, std::int32_t value, HANDLE
     if (queued) {
         flush(write_timeout_ms, cancel);
     }
-    return get_receiver(io, &query, cancel);
+    return get_receiver(&query, cancel);
 }

@@ -37,8 +37,8 @@ class CSerialSource final : public CInputSource {
     // the wait short.
     bool flush(DWORD timeout_ms, HANDLE cancel);
     bool restart_receiver(bool cold, HANDLE cancel);
-    std::int32_t get_receiver(CNMEAIO& io, CReceiverListener* given, HANDLE cancel);
-    std::int32_t set_receiver(CNMEAIO& io, std::int32_t value, HANDLE cancel);
+    std::int32_t get_receiver(CReceiverListener* given, HANDLE cancel);
+    std::int32_t set_receiver(std::int32_t value, HANDLE cancel);
 
   private:
     static DWORD write_proc_entry(LPVOID self);
@@ -55,7 +55,6 @@ class CSerialSource final : public CInputSource {
     GPS::unique_handle writer_stop_event_;
     GPS::unique_handle flushed_event_;
     CRITICAL_SECTION output_lock_;
-    bool output_lock_initialised_ = false;
     CNMEAEncoder encoder_;
     char output_[output_size] = {};
     char* output_end_ = output_;

@@ -1,6 +1,6 @@
 #pragma once
-// What the service's threads share: their stack reservation, the calling thread's id in the form
-// the "thread = %p" traces take, and the closing of the handles their owners keep.
+// What the service's threads share: their stack reservation and the calling thread's id in the
+// form the "thread = %p" traces take. Their handles are owned by GPS::unique_handle.
 
 #include <cstdint>
 
@@ -13,14 +13,6 @@ constexpr SIZE_T thread_stack_size = 65536;
 
 inline void* current_thread_for_trace() {
     return reinterpret_cast<void*>(static_cast<std::uintptr_t>(GetCurrentThreadId()));
-}
-
-// Closes a handle that may never have been created, and forgets it.
-inline void close_if_set(HANDLE& handle) noexcept {
-    if (handle != nullptr) {
-        CloseHandle(handle);
-        handle = nullptr;
-    }
 }
 
 }  // namespace GPS
