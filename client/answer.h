@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "nmea/rmc_record.h"
+#include "client/records.h"
 
 namespace tarnwick::client {
 
@@ -26,7 +26,7 @@ struct Answer {
     std::int32_t baud = 0;
     std::uint32_t system_error = 0;
     std::vector<std::wstring> ports;
-    std::optional<CRMCRecord> fix;
+    std::optional<RMC> fix;
 };
 
 }  // namespace tarnwick::client

@@ -1,8 +1,10 @@
 #include "client/answer_parser.h"
 
 #include "client/protocol_codes.h"
+#include "client/record_conversion.h"
 #include "client/wire_reading.h"
 #include "exchange/memory_stream.h"
+#include "nmea/rmc_record.h"
 
 namespace tarnwick::client {
 namespace {
@@ -47,8 +49,9 @@ bool read_answer(GPS::memory_istream& in, std::int32_t expected, Answer& answer)
         case RequestCode::GetValidRMC:
             answer.result = read_int(in);
             if (answer.result == 1) {
-                answer.fix.emplace();
-                answer.fix->deserialize(in);
+                CRMCRecord fix;
+                fix.deserialize(in);
+                answer.fix = to_rmc(fix);
             }
             break;
         default:

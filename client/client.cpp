@@ -3,6 +3,7 @@
 #include "base/trace.h"
 #include "client/answer_parser.h"
 #include "client/channel_bytes.h"
+#include "client/client_state.h"
 #include "client/service_launcher.h"
 #include "exchange/exchange_reader.h"
 #include "exchange/exchange_writer.h"
@@ -42,10 +43,12 @@ DWORD milliseconds_until(std::chrono::steady_clock::time_point deadline) {
 
 }  // namespace
 
-Client::~Client() {
-    if (transaction_mutex_ != nullptr) {
-        CloseHandle(transaction_mutex_);
-    }
+Client::Client(const ClientOptions& options) : state_(std::make_unique<State>(options)) {}
+
+Client::~Client() = default;
+
+const ClientOptions& Client::options() const noexcept {
+    return state_->options;
 }
 
 ClientError Client::open(const ClientOptions& options, std::unique_ptr<Client>& client) {
@@ -55,43 +58,36 @@ ClientError Client::open(const ClientOptions& options, std::unique_ptr<Client>& 
         return started;
     }
     std::unique_ptr<Client> opened(new Client(options));
-    if (!opened->open_objects()) {
+    State& state = *opened->state_;
+    if (!state.objects.open_requests()) {
+        return ClientError::channel_failed;
+    }
+    state.transaction_mutex.reset(CreateMutexW(nullptr, FALSE, protocol::names::transaction_mutex));
+    if (!state.transaction_mutex) {
         return ClientError::channel_failed;
     }
     client = std::move(opened);
     return ClientError::none;
 }
 
-bool Client::open_data_stream() {
-    std::call_once(data_stream_once_, [this] { data_stream_open_ = objects_.open_data_stream(); });
-    return data_stream_open_;
-}
-
-bool Client::open_objects() {
-    if (!objects_.open_requests()) {
-        return false;
-    }
-    transaction_mutex_ = CreateMutexW(nullptr, FALSE, protocol::names::transaction_mutex);
-    return transaction_mutex_ != nullptr;
-}
-
 ClientError Client::transact(std::span<const std::uint8_t> requests,
                              const std::vector<std::int32_t>* codes,
                              std::vector<std::uint8_t>& answer_bytes) {
     answer_bytes.clear();
-    if (requests.size() > static_cast<std::size_t>(objects_.in.capacity() - 12)) {
+    ServiceObjects& objects = state_->objects;
+    if (requests.size() > static_cast<std::size_t>(objects.in.capacity() - 12)) {
         return ClientError::request_too_large;
     }
-    const auto deadline = std::chrono::steady_clock::now() + options_.answer_timeout;
-    TransactionTurn turn(transaction_mutex_, milliseconds_until(deadline));
+    const auto deadline = std::chrono::steady_clock::now() + state_->options.answer_timeout;
+    TransactionTurn turn(state_->transaction_mutex.get(), milliseconds_until(deadline));
     if (!turn.held()) {
         return ClientError::timed_out;
     }
     // Whatever "out" holds now answers someone else: drop it and its pending signal.
-    WaitForSingleObject(objects_.answer_event, 0);
-    { GPS::exchange_reader stale(objects_.out); }
+    WaitForSingleObject(objects.answer_event, 0);
+    { GPS::exchange_reader stale(objects.out); }
     {
-        GPS::exchange_writer writer(objects_.in, objects_.request_event);
+        GPS::exchange_writer writer(objects.in, objects.request_event);
         writer.write(requests.data(), static_cast<int>(requests.size()));
         if (!writer.good()) {
             return ClientError::request_too_large;
@@ -102,10 +98,10 @@ ClientError Client::transact(std::span<const std::uint8_t> requests,
     }
     for (;;) {
         const DWORD left = milliseconds_until(deadline);
-        if (left == 0 || WaitForSingleObject(objects_.answer_event, left) != WAIT_OBJECT_0) {
+        if (left == 0 || WaitForSingleObject(objects.answer_event, left) != WAIT_OBJECT_0) {
             return ClientError::timed_out;
         }
-        answer_bytes = take_stored_bytes(objects_.out);
+        answer_bytes = take_stored_bytes(objects.out);
         if (codes == nullptr || parse_answers(answer_bytes, *codes)) {
             return ClientError::none;
         }

@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -20,10 +19,8 @@
 
 #include "client/answer.h"
 #include "client/client_error.h"
+#include "client/records.h"
 #include "client/request_batch.h"
-#include "client/service_objects.h"
-#include "exchange/exchange_buffer.h"
-#include "platform/win32.h"
 
 namespace tarnwick::client {
 
@@ -78,7 +75,7 @@ class Client {
     ClientError open_file(const std::wstring& path, bool loop, float speed, bool& opened);
     ClientError start_write(const std::wstring& path, bool& started);
     ClientError stop_write(bool& had_input);
-    ClientError get_valid_rmc(std::optional<CRMCRecord>& fix);
+    ClientError get_valid_rmc(std::optional<RMC>& fix);
     ClientError get_time_stamp_mode(bool& tstamp);
     ClientError restart_receiver(bool cold);
     ClientError get_connection(PortConnection& connection);
@@ -86,17 +83,13 @@ class Client {
     ClientError open_memory(const std::wstring& name, bool& opened);
     ClientError set_receiver(std::int32_t value, std::int32_t& result);
 
-    // Opens the data stream for watchers (watcher.h); requests never need it. False when it
-    // cannot be opened. Once is enough; later calls tell the first one's outcome.
-    bool open_data_stream();
-    // The data stream, once open_data_stream succeeded.
-    GPS::exchange_buffer& data_stream() noexcept { return objects_.data_stream; }
-    HANDLE data_stream_event() const noexcept { return objects_.data_stream_event; }
-    const ClientOptions& options() const noexcept { return options_; }
+    const ClientOptions& options() const noexcept;
 
   private:
-    explicit Client(const ClientOptions& options) : options_(options) {}
-    bool open_objects();
+    friend class Watcher;
+    struct State;
+
+    explicit Client(const ClientOptions& options);
     // One transaction. `codes` null: take the first answers as they are.
     ClientError transact(std::span<const std::uint8_t> requests,
                          const std::vector<std::int32_t>* codes,
@@ -107,11 +100,8 @@ class Client {
     ClientError ask_value(const RequestBatch& batch, std::int32_t& value);
     ClientError ask_flag(const RequestBatch& batch, bool& flag);
 
-    ClientOptions options_;
-    ServiceObjects objects_;
-    HANDLE transaction_mutex_ = nullptr;
-    std::once_flag data_stream_once_;
-    bool data_stream_open_ = false;
+    // The service's objects, the transaction mutex and the data stream once opened.
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace tarnwick::client

@@ -51,7 +51,7 @@ ClientError Client::stop_write(bool& had_input) {
     return ask_flag(RequestBatch().stop_write(), had_input);
 }
 
-ClientError Client::get_valid_rmc(std::optional<CRMCRecord>& fix) {
+ClientError Client::get_valid_rmc(std::optional<RMC>& fix) {
     Answer answer;
     const ClientError error = ask(RequestBatch().get_valid_rmc(), answer);
     fix = std::move(answer.fix);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "client/byte_vector_stream.h"
 #include "client/protocol_codes.h"
 #include "exchange/counted_string.h"
 
@@ -20,11 +21,18 @@ void RequestBatch::add_int(std::int32_t value) {
     const std::uint8_t bytes[4] = {
         static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
         static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
-    out_.write(bytes, 4);
+    add_bytes(bytes, 4);
 }
 
 void RequestBatch::add_string(std::wstring_view text) {
-    GPS::write_wstring(out_, std::wstring(text).c_str());
+    byte_vector_ostream counted;
+    GPS::write_wstring(counted, std::wstring(text).c_str());
+    add_bytes(counted.bytes().data(), counted.bytes().size());
+}
+
+void RequestBatch::add_bytes(const void* bytes, std::size_t count) {
+    const auto* first = static_cast<const std::uint8_t*>(bytes);
+    bytes_.insert(bytes_.end(), first, first + count);
 }
 
 RequestBatch& RequestBatch::quit() {
@@ -64,7 +72,7 @@ RequestBatch& RequestBatch::open_file(std::wstring_view path, bool loop, float s
     begin(RequestCode::OpenFile);
     add_string(path);
     add_int(loop ? 1 : 0);
-    out_.write(&speed, 4);  // IEEE-754 single, little-endian on every supported machine
+    add_bytes(&speed, 4);  // IEEE-754 single, little-endian on every supported machine
     return *this;
 }
 

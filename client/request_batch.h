@@ -3,11 +3,11 @@
 // arguments. The batch also remembers which answers to expect, in order, so that a transaction
 // can recognise its own answers (answer_parser.h).
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
-#include "client/byte_vector_stream.h"
 #include "client/protocol_codes.h"
 
 namespace tarnwick::client {
@@ -33,17 +33,19 @@ class RequestBatch {
     RequestBatch& open_memory(std::wstring_view name);
     RequestBatch& set_receiver(std::int32_t value);
 
-    const std::vector<std::uint8_t>& bytes() const noexcept { return out_.bytes(); }
+    const std::vector<std::uint8_t>& bytes() const noexcept { return bytes_; }
     // The request codes whose answers come back, in order (Quit has none).
     const std::vector<std::int32_t>& answer_codes() const noexcept { return answer_codes_; }
-    bool empty() const noexcept { return out_.bytes().empty(); }
+    bool empty() const noexcept { return bytes_.empty(); }
 
   private:
     void begin(RequestCode request);
     void add_int(std::int32_t value);
     void add_string(std::wstring_view text);
 
-    byte_vector_ostream out_;
+    void add_bytes(const void* bytes, std::size_t count);
+
+    std::vector<std::uint8_t> bytes_;
     std::vector<std::int32_t> answer_codes_;
 };
 

@@ -1,18 +1,25 @@
 #pragma once
-// Messages of the data stream, decoded: records (ids 0 to 7, decoded by the nmea/ records'
-// deserialize), scan events (1003, with the EndScan summary), and the input notifications
-// 1011, 1012 and 1013.
+// Messages of the data stream, decoded: records (ids 0 to 7, and 9 in the GNSS mode), scan
+// events (1003, with the EndScan summary), and the input notifications 1011, 1012 and 1013.
 
 #include <cstdint>
-#include <memory>
 #include <optional>
-#include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
-#include "nmea/record.h"
+#include "client/records.h"
 
 namespace tarnwick::client {
+
+// One alternative per record id, in the order of the ids.
+using Record = std::variant<GGA, GLL, GSA, GSV, RMC, VTG, PORZA, PORZX, GSASystems>;
+
+// The message id of the record (0 to 7, or 9).
+constexpr std::int32_t record_id(const Record& record) noexcept {
+    const auto index = static_cast<std::int32_t>(record.index());
+    return index == 8 ? TARNWICK_GSA_SYSTEMS : index;
+}
 
 struct ScanPortRates {
     std::wstring port;
@@ -34,19 +41,12 @@ struct StreamMessage {
     std::vector<std::uint8_t> body;
     // RMC only, when the service runs with "tstamp": its tick count in milliseconds.
     std::optional<std::uint32_t> tick;
-    // Ids 0 to 7.
-    std::unique_ptr<CNMEARecord> record;
+    // Ids 0 to 7 and 9.
+    std::optional<Record> record;
     // 1003.
     ScanEvent scan;
     // 1013: the input mode now attached.
     std::int32_t input_mode = 0;
 };
-
-// The length of the message at the start of `bytes`, id included; 0 when the bytes do not start
-// with a whole message of a known id (the rest of such a stream cannot be delimited).
-std::size_t message_length(std::span<const std::uint8_t> bytes, bool tstamp);
-
-// Decodes one whole message (as message_length delimits it); false when it is not one.
-bool decode_message(std::span<const std::uint8_t> message, bool tstamp, StreamMessage& out);
 
 }  // namespace tarnwick::client

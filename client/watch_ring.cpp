@@ -41,22 +41,17 @@ WatchRing::~WatchRing() {
     if (view_ != nullptr) {
         UnmapViewOfFile(view_);
     }
-    for (HANDLE handle : {mapping_, mutex_}) {
-        if (handle != nullptr) {
-            CloseHandle(handle);
-        }
-    }
 }
 
 bool WatchRing::open() {
-    mutex_ = CreateMutexW(nullptr, FALSE, protocol::names::watch_ring_mutex);
-    mapping_ =
-        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                           static_cast<DWORD>(ring_bytes), protocol::names::watch_ring_mapping);
-    if (mutex_ == nullptr || mapping_ == nullptr) {
+    mutex_.reset(CreateMutexW(nullptr, FALSE, protocol::names::watch_ring_mutex));
+    mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      static_cast<DWORD>(ring_bytes),
+                                      protocol::names::watch_ring_mapping));
+    if (!mutex_ || !mapping_) {
         return false;
     }
-    view_ = static_cast<std::uint8_t*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0));
+    view_ = static_cast<std::uint8_t*>(MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, 0));
     if (view_ == nullptr) {
         return false;
     }
@@ -76,13 +71,13 @@ bool WatchRing::open() {
 }
 
 WatchRing::Lock::Lock(WatchRing& ring) : ring_(ring) {
-    const DWORD waited = WaitForSingleObject(ring.mutex_, INFINITE);
+    const DWORD waited = WaitForSingleObject(ring.mutex_.get(), INFINITE);
     held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
 }
 
 WatchRing::Lock::~Lock() {
     if (held_) {
-        ReleaseMutex(ring_.mutex_);
+        ReleaseMutex(ring_.mutex_.get());
     }
 }
 
@@ -127,7 +122,7 @@ void WatchRing::publish_lost() {
     append(nullptr, lost_marker);
 }
 
-bool WatchRing::read(std::uint64_t& position, std::vector<std::uint8_t>& message,
+bool WatchRing::read(std::uint64_t& position, std::span<const std::uint8_t>& message,
                      std::uint64_t& lost) {
     const std::uint64_t next = next_sequence();
     const std::uint64_t oldest = next > slot_count ? next - slot_count : 0;
@@ -142,7 +137,7 @@ bool WatchRing::read(std::uint64_t& position, std::vector<std::uint8_t>& message
             load<std::uint64_t>(at + slot_sequence_at) == position && length <= max_message_size;
         ++position;
         if (intact) {
-            message.assign(at + slot_header_size, at + slot_header_size + length);
+            message = {at + slot_header_size, length};
             return true;
         }
         ++lost;

@@ -19,8 +19,8 @@
 
 #include <cstdint>
 #include <span>
-#include <vector>
 
+#include "platform/unique_handle.h"
 #include "platform/win32.h"
 
 namespace tarnwick::client {
@@ -63,10 +63,10 @@ class WatchRing {
     void publish(std::span<const std::uint8_t> message);
     // Appends a marker for a message that could not be taken from the stream.
     void publish_lost();
-    // Reads the message at `position` (which must be below next_sequence) and moves on. Adds to
-    // `lost` the messages skipped: those the ring no longer holds and lost markers. False when
-    // nothing is left to read.
-    bool read(std::uint64_t& position, std::vector<std::uint8_t>& message, std::uint64_t& lost);
+    // Finds the message at `position` and moves on: `message` shows it in its slot, valid until
+    // the lock is released. Adds to `lost` the messages skipped: those the ring no longer holds
+    // and lost markers. False when nothing is left to read.
+    bool read(std::uint64_t& position, std::span<const std::uint8_t>& message, std::uint64_t& lost);
 
     // With the lock held: the count of messages appended so far, for wait_for_news.
     std::uint32_t published() const noexcept;
@@ -80,9 +80,9 @@ class WatchRing {
     std::uint8_t* slot(std::uint64_t sequence) const noexcept;
     void append(const std::uint8_t* bytes, std::uint32_t length);
 
-    HANDLE mapping_ = nullptr;
+    GPS::unique_handle mapping_;
     std::uint8_t* view_ = nullptr;
-    HANDLE mutex_ = nullptr;
+    GPS::unique_handle mutex_;
 };
 
 }  // namespace tarnwick::client

@@ -1,9 +1,13 @@
 #include "client/watcher.h"
 
 #include <algorithm>
+#include <span>
 
 #include "base/trace.h"
 #include "client/channel_bytes.h"
+#include "client/client_state.h"
+#include "client/message_decoding.h"
+#include "client/watch_ring.h"
 
 namespace tarnwick::client {
 namespace {
@@ -14,6 +18,28 @@ DWORD as_wait_ms(std::chrono::milliseconds left) {
 
 }  // namespace
 
+struct Watcher::State {
+    State(Client::State& client_state, bool with_ticks)
+        : client(client_state), tstamp(with_ticks) {}
+
+    // With the ring locked: moves what "data_stream" holds into the ring, one slot per message;
+    // true when it held anything.
+    bool drain_data_stream();
+
+    Client::State& client;
+    const bool tstamp;
+    WatchRing ring;
+    std::uint64_t position = 0;
+};
+
+Watcher::Watcher(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+Watcher::~Watcher() = default;
+
+bool Watcher::tstamp() const noexcept {
+    return state_->tstamp;
+}
+
 ClientError Watcher::open(Client& client, std::unique_ptr<Watcher>& watcher) {
     watcher.reset();
     bool tstamp = false;
@@ -21,35 +47,35 @@ ClientError Watcher::open(Client& client, std::unique_ptr<Watcher>& watcher) {
     if (asked != ClientError::none) {
         return asked;
     }
-    if (!client.open_data_stream()) {
+    if (!client.state_->open_data_stream()) {
         return ClientError::channel_failed;
     }
-    std::unique_ptr<Watcher> opened(new Watcher(client, tstamp));
-    if (!opened->ring_.open()) {
+    auto state = std::make_unique<State>(*client.state_, tstamp);
+    if (!state->ring.open()) {
         return ClientError::channel_failed;
     }
-    WatchRing::Lock lock(opened->ring_);
+    WatchRing::Lock lock(state->ring);
     if (!lock.held()) {
         return ClientError::channel_failed;
     }
-    opened->position_ = opened->ring_.next_sequence();
-    watcher = std::move(opened);
+    state->position = state->ring.next_sequence();
+    watcher.reset(new Watcher(std::move(state)));
     return ClientError::none;
 }
 
-bool Watcher::drain_data_stream() {
-    const std::vector<std::uint8_t> bytes = take_stored_bytes(client_.data_stream());
+bool Watcher::State::drain_data_stream() {
+    const std::vector<std::uint8_t> bytes = take_stored_bytes(client.objects.data_stream);
     std::span<const std::uint8_t> rest(bytes);
     while (!rest.empty()) {
-        const std::size_t length = message_length(rest, tstamp_);
+        const std::size_t length = message_length(rest, tstamp);
         if (length == 0) {
             // The rest cannot be delimited: one lost message stands for it.
             trace(L"tarnwick client: %d data-stream bytes without a known message",
                   static_cast<int>(rest.size()));
-            ring_.publish_lost();
+            ring.publish_lost();
             break;
         }
-        ring_.publish(rest.first(length));
+        ring.publish(rest.first(length));
         rest = rest.subspan(length);
     }
     return !bytes.empty();
@@ -57,47 +83,48 @@ bool Watcher::drain_data_stream() {
 
 ClientError Watcher::next(std::chrono::milliseconds timeout, StreamMessage& message,
                           std::uint64_t& lost) {
+    State& state = *state_;
     lost = 0;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    std::vector<std::uint8_t> bytes;
     // A watcher woken by "GPS::DATASTREAM" took the signal from every other watcher: it owes them
     // the drain, even when the ring still holds messages for itself.
     bool owe_drain = false;
     for (;;) {
         std::uint32_t seen = 0;
         {
-            WatchRing::Lock lock(ring_);
+            WatchRing::Lock lock(state.ring);
             if (!lock.held()) {
                 return ClientError::channel_failed;
             }
             if (owe_drain) {
-                drain_data_stream();
+                state.drain_data_stream();
                 owe_drain = false;
             }
             for (;;) {
-                if (ring_.read(position_, bytes, lost)) {
+                std::span<const std::uint8_t> bytes;
+                if (state.ring.read(state.position, bytes, lost)) {
                     message = StreamMessage{};
-                    if (decode_message(bytes, tstamp_, message)) {
-                        message.sequence = position_ - 1;
+                    if (decode_message(bytes, state.tstamp, message)) {
+                        message.sequence = state.position - 1;
                         return ClientError::none;
                     }
                     ++lost;
                     continue;
                 }
-                if (!drain_data_stream()) {
+                if (!state.drain_data_stream()) {
                     break;
                 }
             }
             // Whatever is appended from here on moves the count, and the sleep below ends.
-            seen = ring_.published();
+            seen = state.ring.published();
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             return ClientError::timed_out;
         }
-        owe_drain = ring_.wait_for_news(client_.data_stream_event(), seen, as_wait_ms(left)) ==
-                    WAIT_OBJECT_0;
+        owe_drain = state.ring.wait_for_news(state.client.objects.data_stream_event, seen,
+                                             as_wait_ms(left)) == WAIT_OBJECT_0;
     }
 }
 

@@ -1,19 +1,24 @@
 #pragma once
-// Watching the data stream, safely beside other watchers of this library (watch_ring.h): each
-// watcher sees every message from the moment it opened, in order, or learns how many it lost.
+// Watching the data stream, safely beside other watchers of this library: each watcher sees
+// every message from the moment it opened, in order, or learns how many it lost
+// (docs/protocol.md, "Watching the data stream").
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
 
 #include "client/client.h"
+#include "client/client_error.h"
 #include "client/stream_message.h"
-#include "client/watch_ring.h"
 
 namespace tarnwick::client {
 
 class Watcher {
   public:
+    ~Watcher();
+    Watcher(const Watcher&) = delete;
+    Watcher& operator=(const Watcher&) = delete;
+
     // Asks the service once whether RMC messages carry a tick (GetTimeStampMode), then joins the
     // ring at its current end. The client must outlive the watcher.
     static ClientError open(Client& client, std::unique_ptr<Watcher>& watcher);
@@ -24,18 +29,15 @@ class Watcher {
     ClientError next(std::chrono::milliseconds timeout, StreamMessage& message,
                      std::uint64_t& lost);
 
-    bool tstamp() const noexcept { return tstamp_; }
+    bool tstamp() const noexcept;
 
   private:
-    Watcher(Client& client, bool tstamp) : client_(client), tstamp_(tstamp) {}
-    // With the ring locked: moves what "data_stream" holds into the ring; true when it held
-    // anything.
-    bool drain_data_stream();
+    struct State;
 
-    Client& client_;
-    bool tstamp_;
-    WatchRing ring_;
-    std::uint64_t position_ = 0;
+    explicit Watcher(std::unique_ptr<State> state);
+
+    // The ring, this watcher's place in it and the client it drains through.
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace tarnwick::client

@@ -26,6 +26,8 @@
 #include "bench/service/service_child.h"
 #include "bench/service/service_connection.h"
 #include "bench/service/simulated_drive.h"
+#include "client/message_decoding.h"
+#include "client/service_objects.h"
 #include "client/stream_message.h"
 #include "exchange/exchange_reader.h"
 #include "platform/win32.h"
@@ -98,7 +100,8 @@ class Sender {
     std::atomic<bool> stop_{false};
 };
 
-// The one client: empties the data stream whenever it is signalled and counts the messages.
+// The one client (it opens the data stream's objects itself, beside the connection that started
+// the service): empties the data stream whenever it is signalled and counts the messages.
 // Optionally it lets messages gather for a while after the signal, as a client that only needs
 // the stream in batches would: at high rates, a client that takes every message the moment it
 // is signalled contends with the service for the channel's guard at every message.
@@ -107,16 +110,15 @@ class Sender {
 // scheduled.
 class Drain {
   public:
-    Drain(tarnwick::client::Client& client, std::chrono::microseconds batching)
-        : client_(client), batching_(batching) {
-        client_.open_data_stream();
+    explicit Drain(std::chrono::microseconds batching) : batching_(batching) {
+        objects_.open_data_stream();
     }
 
     void run() {
         raised_ = SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL) != FALSE;
         std::vector<std::uint8_t> bytes;
         while (!stop_) {
-            WaitForSingleObject(client_.data_stream_event(), 100);
+            WaitForSingleObject(objects_.data_stream_event, 100);
             if (batching_.count() > 0) {
                 std::this_thread::sleep_for(batching_);
             }
@@ -133,7 +135,7 @@ class Drain {
     // few to be taken for a message (the shortest, an id alone, has 4).
     void take(std::vector<std::uint8_t>& bytes) {
         bytes.clear();
-        GPS::exchange_reader reader(client_.data_stream());
+        GPS::exchange_reader reader(objects_.data_stream);
         while (!reader.at_end() && !reader.failed()) {
             std::uint8_t word[4];
             reader.read(word, sizeof word);
@@ -155,7 +157,7 @@ class Drain {
         return count;
     }
 
-    tarnwick::client::Client& client_;
+    tarnwick::client::ServiceObjects objects_;
     std::chrono::microseconds batching_;
     std::atomic<std::uint64_t> messages_{0};
     std::atomic<bool> stop_{false};
@@ -200,7 +202,7 @@ int main(int argc, char** argv) {
         // The client drains from before the service connects: at high rates the stream would
         // overflow in the moment between the two.
         auto connection = tarnwick::bench::open_client();
-        Drain drain(*connection, std::chrono::microseconds(batching_us));
+        Drain drain(std::chrono::microseconds(batching_us));
         std::thread draining([&drain] { drain.run(); });
         tarnwick::bench::connect_service(*connection, line.port_name(), 4800);
         sender.set_rate(rate);

@@ -31,9 +31,9 @@
 #include "bench/service/receiver_line.h"
 #include "bench/service/service_child.h"
 #include "bench/service/service_connection.h"
+#include "client/records.h"
 #include "client/watcher.h"
 #include "nmea/message_id.h"
-#include "nmea/rmc_record.h"
 #include "tools/tarnwick-sim/nmea_sentences.h"
 #include "tools/tarnwick-sim/scenario.h"
 
@@ -62,7 +62,7 @@ std::string tagged_rmc(int period) {
     return sentence;
 }
 
-int period_of(const CRMCRecord& rmc) {
+int period_of(const tarnwick::client::RMC& rmc) {
     return rmc.time.hour * 36000 + rmc.time.minute * 600 +
            static_cast<int>(std::lround(rmc.time.second * 10.0f));
 }
@@ -169,7 +169,7 @@ int main(int argc, char** argv) {
                 !message.record) {
                 continue;
             }
-            const int period = period_of(static_cast<const CRMCRecord&>(*message.record));
+            const int period = period_of(std::get<tarnwick::client::RMC>(*message.record));
             if (period >= 0 && static_cast<std::size_t>(period) < received_at.size()) {
                 received_at[static_cast<std::size_t>(period)] = now;
             }

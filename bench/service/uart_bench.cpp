@@ -27,9 +27,9 @@
 #include "bench/service/service_child.h"
 #include "bench/service/service_connection.h"
 #include "bench/service/simulated_drive.h"
+#include "client/records.h"
 #include "client/watcher.h"
 #include "nmea/message_id.h"
-#include "nmea/rmc_record.h"
 #include "platform/win32.h"
 
 namespace {
@@ -44,7 +44,7 @@ constexpr int fifo_timeout_characters = 4;
 constexpr auto rmc_id = static_cast<std::int32_t>(NMEAMessageId::RMC);
 
 // Hundredths of a second of the day, as the RMC's time field gives it.
-int hundredths_of(const CRMCRecord& rmc) {
+int hundredths_of(const tarnwick::client::RMC& rmc) {
     return rmc.time.hour * 360000 + rmc.time.minute * 6000 +
            static_cast<int>(std::lround(rmc.time.second * 100.0f));
 }
@@ -249,7 +249,7 @@ int main(int argc, char** argv) {
                 continue;
             }
             const long epoch =
-                sender.epoch_of(hundredths_of(static_cast<const CRMCRecord&>(*message.record)));
+                sender.epoch_of(hundredths_of(std::get<tarnwick::client::RMC>(*message.record)));
             if (epoch >= 0 && static_cast<std::size_t>(epoch) < received_at.size()) {
                 received_at[static_cast<std::size_t>(epoch)] = now;
             } else {

@@ -70,7 +70,7 @@ TEST_F(ClientRequests, TypedHelpersDecodeTheirAnswers) {
     EXPECT_FALSE(connected.connected);
     EXPECT_EQ(connected.system_error, ERROR_ACCESS_DENIED);
 
-    std::optional<CRMCRecord> fix = CRMCRecord{};
+    std::optional<client::RMC> fix = client::RMC{};
     ASSERT_EQ(client->get_valid_rmc(fix), ClientError::none);
     EXPECT_FALSE(fix.has_value());
 

@@ -9,6 +9,7 @@
 #include "client/client.h"
 #include "client/service_launcher.h"
 #include "client/watcher.h"
+#include "platform/win32.h"
 #include "tests/platform/namespace_fixture.h"
 #include "tests/server/service_process.h"
 #include "tests/support/test_support.h"

@@ -7,9 +7,11 @@
 #include <mutex>
 #include <thread>
 
+#include "client/byte_vector_stream.h"
 #include "client/client.h"
 #include "client/protocol_codes.h"
 #include "client/scan_event_names.h"
+#include "client/watch_ring.h"
 #include "client/watcher.h"
 #include "exchange/counted_string.h"
 #include "nmea/gsv_record.h"
@@ -89,12 +91,12 @@ TEST_F(Watching, EveryKindOfMessageIsDecoded) {
     const StreamMessage rmc = next(*watcher);
     EXPECT_EQ(rmc.id, 4);
     EXPECT_EQ(rmc.tick, tick);
-    ASSERT_NE(rmc.record, nullptr);
-    EXPECT_EQ(static_cast<const CRMCRecord&>(*rmc.record).time.second, 5.0F);
+    ASSERT_TRUE(rmc.record.has_value());
+    EXPECT_EQ(std::get<client::RMC>(*rmc.record).time.second, 5.0F);
 
     const StreamMessage satellites = next(*watcher);
-    ASSERT_NE(satellites.record, nullptr);
-    EXPECT_EQ(static_cast<const CGSVRecord&>(*satellites.record).satellites[0].prn, 7);
+    ASSERT_TRUE(satellites.record.has_value());
+    EXPECT_EQ(std::get<client::GSV>(*satellites.record).satellites[0].prn, 7);
     EXPECT_FALSE(satellites.tick.has_value());
 
     const StreamMessage scan = next(*watcher);
@@ -146,8 +148,8 @@ TEST_F(Watching, TwoWatchersEachSeeEveryMessageInOrder) {
             std::uint64_t lost = 0;
             const StreamMessage message = next(*watcher, &lost);
             lost_total += lost;
-            ASSERT_NE(message.record, nullptr);
-            const auto& rmc = static_cast<const CRMCRecord&>(*message.record);
+            ASSERT_TRUE(message.record.has_value());
+            const auto& rmc = std::get<client::RMC>(*message.record);
             seconds.push_back(rmc.time.minute * 60 + static_cast<int>(rmc.time.second));
         }
         EXPECT_EQ(lost_total, 0U);
@@ -207,7 +209,7 @@ TEST_F(Watching, SleepingWatchersWakeForEveryBurstWithoutLookingAgainPeriodicall
                 }
                 continue;
             }
-            const auto& rmc = static_cast<const CRMCRecord&>(*message.record);
+            const auto& rmc = std::get<client::RMC>(*message.record);
             in_order[index] = in_order[index] &&
                               static_cast<int>(rmc.time.second) + 60 * rmc.time.minute == received;
             seen[index] = ++received;
@@ -263,7 +265,7 @@ TEST_F(Watching, AWatcherThatFallsBehindTheRingLearnsHowManyItLost) {
     std::uint64_t lost = 0;
     const StreamMessage first = next(*sleeper, &lost);
     EXPECT_EQ(lost, 44U);
-    EXPECT_EQ(static_cast<const CRMCRecord&>(*first.record).time.second, 44.0F);
+    EXPECT_EQ(std::get<client::RMC>(*first.record).time.second, 44.0F);
 }
 
 }  // namespace

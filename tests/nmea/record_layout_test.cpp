@@ -8,7 +8,9 @@
 #include <memory>
 
 #include "exchange/memory_stream.h"
+#include "nmea/gsa_systems_record.h"
 #include "nmea/parser.h"
+#include "protocol/record_sizes.h"
 #include "tests/nmea/nmea_test_support.h"
 
 namespace tarnwick::test {
@@ -75,6 +77,31 @@ TEST(RecordLayout, DefaultRecordsHaveTheirInitialBytes) {
         empty_entries += "ffffffffff00";
     }
     EXPECT_EQ(serialized_hex(CGSVRecord{}), "00000000" + empty_entries);
+}
+
+// Readers delimit the data stream by these lengths without decoding it.
+TEST(RecordLayout, EveryRecordIsAsLongAsTheProtocolSays) {
+    const struct {
+        NMEAMessageId id;
+        std::string hex;
+    } cases[] = {
+        {NMEAMessageId::GGA, serialized_hex(CGGARecord{})},
+        {NMEAMessageId::GLL, serialized_hex(CGLLRecord{})},
+        {NMEAMessageId::GSA, serialized_hex(CGSARecord{})},
+        {NMEAMessageId::GSV, serialized_hex(CGSVRecord{})},
+        {NMEAMessageId::RMC, serialized_hex(CRMCRecord{})},
+        {NMEAMessageId::VTG, serialized_hex(CVTGRecord{})},
+        {NMEAMessageId::PORZA, serialized_hex(CPORZARecord{})},
+        {NMEAMessageId::PORZX, serialized_hex(CPORZXRecord{})},
+        {NMEAMessageId::GSASystems, serialized_hex(CGSASystemsRecord{})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(message_type_name(static_cast<int>(c.id)));
+        EXPECT_EQ(c.hex.size() / 2, protocol::record_size(static_cast<std::int32_t>(c.id)));
+    }
+    for (const std::int32_t not_a_record : {-1, 8, 10, 1003}) {
+        EXPECT_EQ(protocol::record_size(not_a_record), 0u);
+    }
 }
 
 // Serializes, reads back into a record of the same type that starts out different, and

@@ -16,9 +16,9 @@
 #include <tuple>
 
 #include "client/client.h"
+#include "client/records.h"
 #include "client/watcher.h"
 #include "nmea/message_id.h"
-#include "nmea/rmc_record.h"
 
 namespace {
 
@@ -42,7 +42,8 @@ class OrderCheck {
         if (message.id != static_cast<std::int32_t>(NMEAMessageId::RMC)) {
             return;
         }
-        const auto* rmc = dynamic_cast<const CRMCRecord*>(message.record.get());
+        const auto* rmc =
+            message.record ? std::get_if<tarnwick::client::RMC>(&*message.record) : nullptr;
         if (rmc == nullptr) {
             ++tally.disorder;
             return;

@@ -27,12 +27,12 @@ using FixMoment = std::tuple<int, int, int, int, int, float>;
 
 constexpr int kills = 50;
 
-FixMoment moment_of(const CRMCRecord& fix) {
+FixMoment moment_of(const client::RMC& fix) {
     return {fix.year, fix.month, fix.day, fix.time.hour, fix.time.minute, fix.time.second};
 }
 
 // What a stored fix cut short or mixed from two records would hardly pass.
-void expect_whole(const CRMCRecord& fix) {
+void expect_whole(const client::RMC& fix) {
     EXPECT_EQ(fix.status, 'A');
     EXPECT_TRUE(fix.month >= 1 && fix.month <= 12 && fix.day >= 1 && fix.day <= 31);
     EXPECT_LT(fix.time.hour, 24);

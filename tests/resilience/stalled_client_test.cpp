@@ -51,8 +51,8 @@ std::int32_t input_mode_within(std::chrono::milliseconds bound) {
     return answers.empty() ? -1 : answers[0].result;
 }
 
-auto time_of(const CNMEARecord& record) {
-    const CNMEATime& time = static_cast<const CRMCRecord&>(record).time;
+auto time_of(const client::Record& record) {
+    const client::Time& time = std::get<client::RMC>(record).time;
     return std::make_tuple(time.hour, time.minute, time.second);
 }
 

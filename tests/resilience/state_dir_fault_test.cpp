@@ -26,7 +26,7 @@ using client::RequestBatch;
 using FixMoment = std::tuple<int, int, int, int, int, float>;
 using DirectoryContents = std::map<std::string, std::string>;
 
-FixMoment moment_of(const CRMCRecord& fix) {
+FixMoment moment_of(const client::RMC& fix) {
     return {fix.year, fix.month, fix.day, fix.time.hour, fix.time.minute, fix.time.second};
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "client/channel_bytes.h"
+#include "client/message_decoding.h"
 #include "exchange/exchange_buffer.h"
 #include "platform/namespace.h"
 #include "platform/win32.h"

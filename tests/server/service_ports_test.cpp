@@ -8,6 +8,7 @@
 
 #include "client/answer.h"
 #include "platform/namespace.h"
+#include "protocol/scan_event.h"
 #include "tests/platform/pseudo_terminal.h"
 #include "tests/server/service_fixture.h"
 #include "tests/support/scheduling.h"

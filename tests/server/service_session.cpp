@@ -4,6 +4,7 @@
 
 #include "client/answer_parser.h"
 #include "client/channel_bytes.h"
+#include "client/message_decoding.h"
 #include "exchange/exchange_writer.h"
 
 namespace tarnwick::test {

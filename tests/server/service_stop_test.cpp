@@ -23,14 +23,6 @@ namespace {
 using client::RequestBatch;
 using namespace std::chrono_literals;
 
-Bytes serialized(const CRMCRecord& fix) {
-    unsigned char buffer[64];
-    GPS::memory_ostream stream(buffer, sizeof buffer);
-    CRMCRecord copy = fix;
-    copy.serialize(stream);
-    return Bytes(buffer, buffer + stream.length());
-}
-
 Bytes stored_fix() {
     std::ifstream file(platform::state_directory() / "curr_valid.rmc", std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
@@ -45,15 +37,19 @@ struct StopCase {
 class ServiceStopTest : public ServiceTest, public ::testing::WithParamInterface<StopCase> {
   protected:
     // A replay leaves a valid fix in memory newer than the one on disk (the first of the
-    // replay, saved at once; later ones wait for the minute's save).
-    CRMCRecord replay_a_track() {
+    // replay, saved at once; later ones wait for the minute's save). The fix comes back as the
+    // service serves it: the record's bytes.
+    Bytes replay_a_track() {
         const std::filesystem::path track = make_track(30);
         EXPECT_EQ(session().ask(RequestBatch().open_file(track.wstring(), false, 30.0f)).result, 1);
         EXPECT_TRUE(
             session().watch_until([&] { return session().count(input_ended_id) == 1; }, 30s));
-        const client::Answer fix = session().ask(RequestBatch().get_valid_rmc());
-        EXPECT_EQ(fix.result, 1);
-        return fix.fix.value_or(CRMCRecord{});
+        const std::optional<Bytes> fix = session().call(RequestBatch().get_valid_rmc().bytes());
+        // The answer's code and result (1: a fix), then the record.
+        constexpr std::size_t record_at = 8;
+        EXPECT_TRUE(fix && fix->size() > record_at && (*fix)[4] == 1);
+        return fix && fix->size() > record_at ? Bytes(fix->begin() + record_at, fix->end())
+                                              : Bytes{};
     }
 
     // Waits until every bound port is being probed.
@@ -75,8 +71,8 @@ TEST_P(ServiceStopTest, StopDuringAScanIsPromptAndSavesTheNewestFix) {
     const auto first = start_receiver("COM1:", {"--baud", "57600"});
     const auto second = start_receiver("COM2:", {"--baud", "57600"});
     start_service();
-    const CRMCRecord newest = replay_a_track();
-    EXPECT_NE(stored_fix(), serialized(newest)) << "the newest fix waits for a save";
+    const Bytes newest = replay_a_track();
+    EXPECT_NE(stored_fix(), newest) << "the newest fix waits for a save";
 
     EXPECT_EQ(session().ask(RequestBatch().connect(GetParam().parallel)).result, 0);
     ASSERT_TRUE(probing(GetParam().parallel ? 2 : 1));
@@ -97,7 +93,7 @@ TEST_P(ServiceStopTest, StopDuringAScanIsPromptAndSavesTheNewestFix) {
     EXPECT_EQ(service().wait(), 0);
     // A probe alone waits 5 s for a first sentence: ending within that shows it gave up.
     EXPECT_LT(std::chrono::steady_clock::now() - asked, 5s);
-    EXPECT_EQ(stored_fix(), serialized(newest));
+    EXPECT_EQ(stored_fix(), newest);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stops, ServiceStopTest,

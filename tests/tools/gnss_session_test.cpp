@@ -10,9 +10,8 @@
 #include <sstream>
 
 #include "client/client.h"
+#include "client/records.h"
 #include "client/watcher.h"
-#include "nmea/gsa_systems_record.h"
-#include "nmea/gsv_record.h"
 #include "tests/platform/namespace_fixture.h"
 #include "tests/server/service_process.h"
 #include "tests/support/test_support.h"
@@ -49,15 +48,13 @@ void expect_every_system_through_the_library() {
         if (message.id == 4) {
             ++fixes;
         } else if (message.id == 3) {
-            for (const CGSVSatellite& s :
-                 static_cast<const CGSVRecord&>(*message.record).satellites) {
-                if (s.prn != CGSVSatellite::empty8) {
+            for (const client::Satellite& s : std::get<client::GSV>(*message.record).satellites) {
+                if (s.prn != TARNWICK_EMPTY) {
                     gsv_systems.insert(s.tag >> 4);
                 }
             }
         } else if (message.id == 9) {
-            for (const std::uint8_t system :
-                 static_cast<const CGSASystemsRecord&>(*message.record).system) {
+            for (const std::uint8_t system : std::get<client::GSASystems>(*message.record).system) {
                 if (system != 0) {
                     used_systems.insert(system);
                 }

@@ -15,12 +15,28 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A client of the installed library: without a service it must say so, not crash or hang.
-constexpr const char* client_source = R"(#include <client/tarnwick.h>
+// A client of the installed library: without a service it must say so, not crash or hang. It
+// declares names of its own that a platform layer would also declare: the library's headers
+// must leave them to it.
+constexpr const char* client_source = R"(using BOOL = bool;
+typedef unsigned long DWORD;
+typedef void* HANDLE;
+enum { EndScan = 99, TRUE = 1 };
+static int Sleep(int) { return 0; }
+
+#include <client/tarnwick.h>
 
 #include <cstdio>
 
 int main() {
+    tarnwick::client::StreamMessage message;
+    message.record = tarnwick::client::RMC{};
+    const HANDLE none = nullptr;
+    const BOOL ok = none == nullptr && tarnwick::client::record_id(*message.record) == 4 &&
+                    EndScan == 99 && Sleep(0) == 0 && DWORD{TRUE} == 1;
+    if (!ok) {
+        return 2;
+    }
     tarnwick::client::ClientOptions options;
     options.may_start = false;
     std::unique_ptr<tarnwick::client::Client> client;
@@ -70,6 +86,11 @@ TEST_F(Installed, ProgramsLibraryUnitAndAClientBuiltThroughPkgConfig) {
     EXPECT_TRUE(
         fs::is_regular_file(staged(TARNWICK_INSTALL_INCLUDEDIR "/tarnwick/client/tarnwick.h")));
     EXPECT_TRUE(fs::is_regular_file(staged(TARNWICK_INSTALL_DOCDIR "/running.md")));
+    // Only the library's own types are installed, not what implements them.
+    for (const char* internal : {"platform", "exchange", "nmea", "base"}) {
+        EXPECT_FALSE(fs::exists(staged(TARNWICK_INSTALL_INCLUDEDIR "/tarnwick") / internal))
+            << internal;
+    }
 
     // The unit runs the installed service where the installation puts it, not from DESTDIR.
     const std::string unit =

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "client/byte_vector_stream.h"
+#include "client/message_decoding.h"
 #include "client/protocol_codes.h"
 #include "client/scan_event_names.h"
 #include "exchange/counted_string.h"

@@ -3,9 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <iterator>
+#include <variant>
 
 #include "nmea/message_id.h"
-#include "nmea/parser.h"
 #include "nmea/satellite_system.h"
 
 namespace tarnwick::tools {
@@ -41,11 +41,11 @@ json character(char value) {
                        static_cast<char>(0x80 | (code & 0x3F))};
 }
 
-json time_of_day(const CNMEATime& time) {
+json time_of_day(const client::Time& time) {
     return {{"hour", time.hour}, {"minute", time.minute}, {"second", real(time.second)}};
 }
 
-json position(const CNMEAPosition& position) {
+json position(const client::Position& position) {
     return {{"lat_deg", position.lat_deg},
             {"lat_min", real(position.lat_min)},
             {"lat_hemi", character(position.lat_hemi)},
@@ -54,7 +54,7 @@ json position(const CNMEAPosition& position) {
             {"lon_hemi", character(position.lon_hemi)}};
 }
 
-void add_members(json& out, const CGGARecord& r) {
+void add_members(json& out, const client::GGA& r) {
     out["time"] = time_of_day(r.time);
     out["position"] = position(r.position);
     out["quality"] = r.quality;
@@ -68,13 +68,13 @@ void add_members(json& out, const CGGARecord& r) {
     out["dgps_station"] = r.dgps_station;
 }
 
-void add_members(json& out, const CGLLRecord& r) {
+void add_members(json& out, const client::GLL& r) {
     out["position"] = position(r.position);
     out["time"] = time_of_day(r.time);
     out["status"] = character(r.status);
 }
 
-void add_members(json& out, const CGSARecord& r) {
+void add_members(json& out, const client::GSA& r) {
     out["mode"] = character(r.mode);
     out["fix_type"] = r.fix_type;
     json prn = json::array();
@@ -88,10 +88,10 @@ void add_members(json& out, const CGSARecord& r) {
     out["vdop"] = real(r.vdop);
 }
 
-void add_members(json& out, const CGSVRecord& r) {
+void add_members(json& out, const client::GSV& r) {
     out["in_view"] = r.in_view;
     json satellites = json::array();
-    for (const CGSVSatellite& satellite : r.satellites) {
+    for (const client::Satellite& satellite : r.satellites) {
         json entry = {{"prn", satellite.prn},
                       {"elevation", satellite.elevation},
                       {"azimuth", satellite.azimuth},
@@ -106,7 +106,7 @@ void add_members(json& out, const CGSVRecord& r) {
     out["satellites"] = std::move(satellites);
 }
 
-void add_members(json& out, const CGSASystemsRecord& r) {
+void add_members(json& out, const client::GSASystems& r) {
     json systems = json::array();
     for (const std::uint8_t system : r.system) {
         systems.push_back(system == 0 ? json(nullptr) : json(nmea::satellite_system_name(system)));
@@ -114,7 +114,7 @@ void add_members(json& out, const CGSASystemsRecord& r) {
     out["systems"] = std::move(systems);
 }
 
-void add_members(json& out, const CRMCRecord& r) {
+void add_members(json& out, const client::RMC& r) {
     out["time"] = time_of_day(r.time);
     out["status"] = character(r.status);
     out["position"] = position(r.position);
@@ -127,7 +127,7 @@ void add_members(json& out, const CRMCRecord& r) {
     out["variation_dir"] = character(r.variation_dir);
 }
 
-void add_members(json& out, const CVTGRecord& r) {
+void add_members(json& out, const client::VTG& r) {
     out["course_true"] = real(r.course_true);
     out["course_true_ref"] = character(r.course_true_ref);
     out["course_magnetic"] = real(r.course_magnetic);
@@ -138,63 +138,27 @@ void add_members(json& out, const CVTGRecord& r) {
     out["speed_kmh_unit"] = character(r.speed_kmh_unit);
 }
 
-void add_members(json& out, const CPORZARecord& r) {
+void add_members(json& out, const client::PORZA& r) {
     out["param1"] = r.param1;
     out["param2"] = r.param2;
     out["param3"] = r.param3;
 }
 
-void add_members(json& out, const CPORZXRecord& r) {
+void add_members(json& out, const client::PORZX& r) {
     out["param1"] = r.param1;
     out["receiver"] = r.receiver;
     out["param5"] = r.param5;
     out["param6"] = character(r.param6);
 }
 
-template <class Record>
-void add_record(json& out, const CNMEARecord& record) {
-    add_members(out, static_cast<const Record&>(record));
-}
-
 }  // namespace
 
-json record_to_json(int id, const CNMEARecord& record) {
+json record_to_json(const client::Record& record) {
     json out;
+    const std::int32_t id = client::record_id(record);
     out["id"] = id;
-    const bool known = (id >= 0 && id < static_cast<int>(NMEAMessageId::None)) ||
-                       id == static_cast<int>(NMEAMessageId::GSASystems);
-    out["type"] = known ? json(message_type_name(id)) : json(nullptr);
-    switch (static_cast<NMEAMessageId>(id)) {
-        case NMEAMessageId::GGA:
-            add_record<CGGARecord>(out, record);
-            break;
-        case NMEAMessageId::GLL:
-            add_record<CGLLRecord>(out, record);
-            break;
-        case NMEAMessageId::GSA:
-            add_record<CGSARecord>(out, record);
-            break;
-        case NMEAMessageId::GSV:
-            add_record<CGSVRecord>(out, record);
-            break;
-        case NMEAMessageId::RMC:
-            add_record<CRMCRecord>(out, record);
-            break;
-        case NMEAMessageId::VTG:
-            add_record<CVTGRecord>(out, record);
-            break;
-        case NMEAMessageId::PORZA:
-            add_record<CPORZARecord>(out, record);
-            break;
-        case NMEAMessageId::PORZX:
-            add_record<CPORZXRecord>(out, record);
-            break;
-        case NMEAMessageId::GSASystems:
-            add_record<CGSASystemsRecord>(out, record);
-            break;
-        default:
-            break;
-    }
+    out["type"] = message_type_name(id);
+    std::visit([&out](const auto& r) { add_members(out, r); }, record);
     return out;
 }
 

@@ -6,12 +6,11 @@
 
 #include <nlohmann/json.hpp>
 
-class CNMEARecord;
+#include "client/stream_message.h"
 
 namespace tarnwick::tools {
 
-// id is the record's message id (0 GGA … 7 PORZX) and decides how record is read; any other id
-// yields only "id" and a null "type".
-nlohmann::ordered_json record_to_json(int id, const CNMEARecord& record);
+// "id" is the record's message id (0 GGA … 7 PORZX, 9 the GSA's systems).
+nlohmann::ordered_json record_to_json(const client::Record& record);
 
 }  // namespace tarnwick::tools

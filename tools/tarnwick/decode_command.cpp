@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "client/record_conversion.h"
 #include "nmea/parser.h"
 #include "nmeaio/sentence_assembler.h"
 #include "nmeaio/sentence_dispatch.h"
@@ -42,7 +43,7 @@ class RecordPrinter final : public CNMEAListener {
             pending_ += ' ';
             tools::append_record_hex(pending_, *record);
         } else {
-            pending_ += tools::record_to_json(id, *record).dump();
+            pending_ += tools::record_to_json(*client::to_record(id, *record)).dump();
         }
         pending_ += '\n';
         if (pending_.size() >= flush_threshold) {

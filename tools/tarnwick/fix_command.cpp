@@ -13,12 +13,12 @@ int run_fix(const ServiceOptions& options) {
     if (const int failed = open_client("fix", options, client)) {
         return failed;
     }
-    std::optional<CRMCRecord> fix;
+    std::optional<client::RMC> fix;
     if (const auto error = client->get_valid_rmc(fix); error != client::ClientError::none) {
         return report_error("fix", error);
     }
     if (options.json) {
-        std::printf("%s\n", nlohmann::ordered_json{{"fix", fix ? tools::record_to_json(4, *fix)
+        std::printf("%s\n", nlohmann::ordered_json{{"fix", fix ? tools::record_to_json(*fix)
                                                                : nlohmann::ordered_json()}}
                                 .dump()
                                 .c_str());

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "client/stream_message.h"
-#include "nmea/rmc_record.h"
 
 namespace tarnwick::cli {
 
@@ -16,7 +15,7 @@ std::string input_mode_text(std::int32_t mode);
 nlohmann::ordered_json input_mode_json(std::int32_t mode);
 
 // "2026-12-09 12:34:56.000 UTC  51°30.1234' N  0°07.5000' W  12.3 kn  course 45.0°"
-std::string fix_text(const CRMCRecord& fix);
+std::string fix_text(const client::RMC& fix);
 
 // One readable line (no newline).
 std::string message_text(const client::StreamMessage& message);

@@ -1,3 +1,5 @@
+#include <span>
+
 #include "client/protocol_codes.h"
 #include "client/scan_event_names.h"
 #include "tools/common/record_hex.h"
@@ -39,7 +41,7 @@ json input_mode_json(std::int32_t mode) {
 
 json message_json(const client::StreamMessage& message) {
     if (message.record) {
-        json out = tools::record_to_json(message.id, *message.record);
+        json out = tools::record_to_json(*message.record);
         if (message.tick) {
             out["tick"] = *message.tick;
         }
@@ -62,18 +64,11 @@ json message_json(const client::StreamMessage& message) {
 
 std::string message_raw(const client::StreamMessage& message) {
     std::string line = std::to_string(message.id);
-    if (message.record) {
+    // The tick is not part of the record's byte form.
+    const auto bytes = std::span<const std::uint8_t>(message.body).subspan(message.tick ? 4 : 0);
+    if (!bytes.empty()) {
         line += ' ';
-        tools::append_record_hex(line, *message.record);
-        return line;
-    }
-    if (!message.body.empty()) {
-        line += ' ';
-    }
-    static constexpr char digits[] = "0123456789abcdef";
-    for (const std::uint8_t byte : message.body) {
-        line += digits[byte >> 4];
-        line += digits[byte & 0xF];
+        tools::append_hex(line, bytes);
     }
     return line;
 }

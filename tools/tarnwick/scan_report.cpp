@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "client/scan_event_names.h"
+#include "protocol/scan_event.h"
 #include "tools/tarnwick/port_busy.h"
 #include "tools/tarnwick/service_command.h"
 

@@ -36,7 +36,7 @@ int run_status(const ServiceOptions& options) {
                                                          {"baud", connection.baud}}
                                 : nlohmann::ordered_json(nullptr);
         out["tstamp"] = tstamp;
-        out["fix"] = fix.fix ? tools::record_to_json(4, *fix.fix) : nlohmann::ordered_json();
+        out["fix"] = fix.fix ? tools::record_to_json(*fix.fix) : nlohmann::ordered_json();
         std::printf("%s\n", out.dump().c_str());
         return exit_ok;
     }

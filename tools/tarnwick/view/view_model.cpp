@@ -1,12 +1,11 @@
 #include "tools/tarnwick/view/view_model.h"
 
 #include <algorithm>
+#include <variant>
 
 #include "base/utf8.h"
 #include "client/protocol_codes.h"
 #include "client/scan_event_names.h"
-#include "nmea/gsv_record.h"
-#include "nmea/message_id.h"
 #include "tools/tarnwick/view/view_text.h"
 
 namespace tarnwick::cli::view {
@@ -83,30 +82,33 @@ Change ViewModel::apply(const client::StreamMessage& message, Clock::time_point 
         notify(std::move(text), now);
         return Change::notification;
     }
-    switch (static_cast<NMEAMessageId>(message.id)) {
-        case NMEAMessageId::RMC:
-            take_rmc(static_cast<const CRMCRecord&>(*message.record), now);
-            return Change::epoch;
-        case NMEAMessageId::GGA:
-            state_.gga = static_cast<const CGGARecord&>(*message.record);
-            return Change::detail;
-        case NMEAMessageId::GSA:
-            state_.gsa = static_cast<const CGSARecord&>(*message.record);
-            take_gsa_systems();
-            mark_used_satellites();
-            return Change::detail;
-        case NMEAMessageId::GSASystems:
-            state_.next_gsa_systems = static_cast<const CGSASystemsRecord&>(*message.record);
-            return Change::nothing;
-        case NMEAMessageId::GSV:
-            take_gsv(*message.record);
-            return Change::detail;
-        default:
-            return Change::nothing;
+    const client::Record& record = *message.record;
+    if (const auto* rmc = std::get_if<client::RMC>(&record)) {
+        take_rmc(*rmc, now);
+        return Change::epoch;
     }
+    if (const auto* gga = std::get_if<client::GGA>(&record)) {
+        state_.gga = *gga;
+        return Change::detail;
+    }
+    if (const auto* gsa = std::get_if<client::GSA>(&record)) {
+        state_.gsa = *gsa;
+        take_gsa_systems();
+        mark_used_satellites();
+        return Change::detail;
+    }
+    if (const auto* systems = std::get_if<client::GSASystems>(&record)) {
+        state_.next_gsa_systems = *systems;
+        return Change::nothing;
+    }
+    if (const auto* gsv = std::get_if<client::GSV>(&record)) {
+        take_gsv(*gsv);
+        return Change::detail;
+    }
+    return Change::nothing;
 }
 
-void ViewModel::take_rmc(const CRMCRecord& rmc, Clock::time_point now) {
+void ViewModel::take_rmc(const client::RMC& rmc, Clock::time_point now) {
     state_.latest_rmc = rmc;
     if (rmc.status == 'A') {
         state_.valid_fix = rmc;
@@ -114,19 +116,18 @@ void ViewModel::take_rmc(const CRMCRecord& rmc, Clock::time_point now) {
     }
 }
 
-void ViewModel::take_gsv(const CNMEARecord& record) {
-    const auto& gsv = static_cast<const CGSVRecord&>(record);
+void ViewModel::take_gsv(const client::GSV& gsv) {
     std::vector<SatelliteInView> taken;
     bool tagged = false;
-    for (const CGSVSatellite& satellite : gsv.satellites) {
-        if (satellite.prn == CGSVSatellite::empty8) {
+    for (const client::Satellite& satellite : gsv.satellites) {
+        if (satellite.prn == TARNWICK_EMPTY) {
             continue;
         }
         SatelliteInView seen;
         seen.prn = satellite.prn;
-        seen.elevation = known(satellite.elevation, CGSVSatellite::empty8);
-        seen.azimuth = known(satellite.azimuth, CGSVSatellite::empty16);
-        seen.snr = known(satellite.snr, CGSVSatellite::empty8);
+        seen.elevation = known(satellite.elevation, TARNWICK_EMPTY);
+        seen.azimuth = known(satellite.azimuth, TARNWICK_EMPTY_AZIMUTH);
+        seen.snr = known(satellite.snr, TARNWICK_EMPTY);
         seen.system = satellite.tag >> 4;
         seen.signal = satellite.tag & 0x0F;
         tagged = tagged || satellite.tag != 0;
@@ -171,10 +172,10 @@ void ViewModel::take_gsa_systems() {
         return;
     }
     std::map<int, std::vector<int>> listed;
-    const int slots = std::clamp<int>(state_.gsa->prn_count, 0, CGSARecord::capacity);
+    const int slots = std::clamp<int>(state_.gsa->prn_count, 0, TARNWICK_SLOTS);
     for (int i = 0; i < slots; ++i) {
         const int system = state_.next_gsa_systems->system[i];
-        if (system != 0 && state_.gsa->prn[i] != CGSARecord::empty_slot) {
+        if (system != 0 && state_.gsa->prn[i] != TARNWICK_EMPTY) {
             listed[system].push_back(state_.gsa->prn[i]);
         }
     }
@@ -199,7 +200,7 @@ void ViewModel::mark_used_satellites() {
                                        satellite.prn) != listed->second.end();
             continue;
         }
-        const int slots = std::clamp<int>(state_.gsa->prn_count, 0, CGSARecord::capacity);
+        const int slots = std::clamp<int>(state_.gsa->prn_count, 0, TARNWICK_SLOTS);
         const std::uint8_t* const first = state_.gsa->prn;
         const std::uint8_t* const last = first + slots;
         satellite.used = std::find(first, last, satellite.prn) != last;

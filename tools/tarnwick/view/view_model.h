@@ -31,8 +31,8 @@ class ViewModel {
     const ViewState& state() const noexcept { return state_; }
 
   private:
-    void take_rmc(const CRMCRecord& rmc, Clock::time_point now);
-    void take_gsv(const CNMEARecord& record);
+    void take_rmc(const client::RMC& rmc, Clock::time_point now);
+    void take_gsv(const client::GSV& gsv);
     // gnss setting: one system's set of one signal, merged with the others.
     void take_gnss_set(const std::vector<SatelliteInView>& taken);
     // gnss setting: the GSA just taken, with the systems announced before it.

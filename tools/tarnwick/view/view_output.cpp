@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "nmea/message_id.h"
 #include "tools/tarnwick/view/view_render.h"
 
 namespace tarnwick::cli::view {
@@ -26,7 +25,7 @@ ViewOutput::ViewOutput(bool full_screen) {
 
 void ViewOutput::before(const client::StreamMessage& message, const ViewState& state,
                         Clock::time_point now) {
-    if (!screen_ && message.record && message.id == static_cast<int>(NMEAMessageId::RMC)) {
+    if (!screen_ && message.record && message.id == TARNWICK_RMC) {
         flush_epoch(state, now);
     }
 }

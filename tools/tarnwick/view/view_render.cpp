@@ -23,12 +23,12 @@ std::string labelled(const char* label, const std::string& value) {
 }
 
 // The fix of the latest RMC, when it has one.
-const CRMCRecord* current_fix(const ViewState& state) {
+const client::RMC* current_fix(const ViewState& state) {
     return state.latest_rmc && state.latest_rmc->status == 'A' ? &*state.latest_rmc : nullptr;
 }
 
 std::string speed_text(const ViewState& state) {
-    const CRMCRecord* fix = current_fix(state);
+    const client::RMC* fix = current_fix(state);
     if (fix == nullptr) {
         return "--";
     }
@@ -38,7 +38,7 @@ std::string speed_text(const ViewState& state) {
 }
 
 std::string course_text(const ViewState& state) {
-    const CRMCRecord* fix = current_fix(state);
+    const client::RMC* fix = current_fix(state);
     return fix == nullptr ? "--" : format("%.1f°", static_cast<double>(fix->course));
 }
 
@@ -98,8 +98,8 @@ std::string title_line(int columns) {
 
 std::vector<std::string> fixed_lines(const ViewState& state, ScreenSize size,
                                      Clock::time_point now) {
-    const CNMEAPosition* position = state.valid_fix ? &state.valid_fix->position : nullptr;
-    const auto or_dash = [position](std::string (*text)(const CNMEAPosition&)) {
+    const client::Position* position = state.valid_fix ? &state.valid_fix->position : nullptr;
+    const auto or_dash = [position](std::string (*text)(const client::Position&)) {
         return position != nullptr ? text(*position) : std::string("--");
     };
     std::string rule;
@@ -186,7 +186,7 @@ std::string render_summary_line(const ViewState& state, Clock::time_point now) {
     std::string line = state.latest_rmc ? date_time_text(*state.latest_rmc) + " UTC" : "--";
     line += "  " + fix_status_text(state);
     if (state.valid_fix) {
-        const CNMEAPosition& position = state.valid_fix->position;
+        const client::Position& position = state.valid_fix->position;
         line += "  " + latitude_degrees(position) + "  " + longitude_degrees(position);
     }
     if (current_fix(state) != nullptr) {

@@ -10,10 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "nmea/gga_record.h"
-#include "nmea/gsa_record.h"
-#include "nmea/gsa_systems_record.h"
-#include "nmea/rmc_record.h"
+#include "client/records.h"
 
 namespace tarnwick::cli::view {
 
@@ -46,12 +43,12 @@ struct Notification {
 
 struct ViewState {
     // The latest RMC: time, date and fix status. Its position is stale while the status is V.
-    std::optional<CRMCRecord> latest_rmc;
+    std::optional<client::RMC> latest_rmc;
     // The latest RMC with status A, and when it came.
-    std::optional<CRMCRecord> valid_fix;
+    std::optional<client::RMC> valid_fix;
     std::optional<Clock::time_point> valid_fix_at;
-    std::optional<CGGARecord> gga;
-    std::optional<CGSARecord> gsa;
+    std::optional<client::GGA> gga;
+    std::optional<client::GSA> gsa;
 
     // The latest complete GSV set; with the gnss setting on, every system's latest sets merged,
     // each satellite once (its strongest signal), ordered by system and number.
@@ -60,7 +57,7 @@ struct ViewState {
     // gnss setting: the latest set of each system and signal (key system × 16 + signal), the
     // systems announced for the next GSA, and the satellites each system's GSA lists.
     std::map<int, std::vector<SatelliteInView>> gnss_sets;
-    std::optional<CGSASystemsRecord> next_gsa_systems;
+    std::optional<client::GSASystems> next_gsa_systems;
     std::map<int, std::vector<int>> used_by_system;
 
     InputState input;

@@ -24,7 +24,7 @@ std::string raw_text(std::int32_t degrees, float minutes, char hemisphere) {
 
 }  // namespace
 
-std::string date_time_text(const CRMCRecord& rmc) {
+std::string date_time_text(const client::RMC& rmc) {
     const std::string date =
         rmc.day == 0 ? std::string("----------")
                      : format("20%02d-%02d-%02d", int{rmc.year}, int{rmc.month}, int{rmc.day});
@@ -34,19 +34,19 @@ std::string date_time_text(const CRMCRecord& rmc) {
                          static_cast<unsigned>(rmc.time.second));
 }
 
-std::string latitude_degrees(const CNMEAPosition& position) {
+std::string latitude_degrees(const client::Position& position) {
     return degrees_text(position.lat_deg, position.lat_min, position.lat_hemi);
 }
 
-std::string longitude_degrees(const CNMEAPosition& position) {
+std::string longitude_degrees(const client::Position& position) {
     return degrees_text(position.lon_deg, position.lon_min, position.lon_hemi);
 }
 
-std::string latitude_raw(const CNMEAPosition& position) {
+std::string latitude_raw(const client::Position& position) {
     return raw_text(position.lat_deg, position.lat_min, position.lat_hemi);
 }
 
-std::string longitude_raw(const CNMEAPosition& position) {
+std::string longitude_raw(const client::Position& position) {
     return raw_text(position.lon_deg, position.lon_min, position.lon_hemi);
 }
 

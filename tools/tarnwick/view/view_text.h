@@ -7,8 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "nmea/nmea_position.h"
-#include "nmea/rmc_record.h"
+#include "client/records.h"
 #include "tools/tarnwick/view/view_state.h"
 
 namespace tarnwick::cli::view {
@@ -22,13 +21,13 @@ std::string format(const char* pattern, Values... values) {
 }
 
 // "2026-03-14  09:30:05" (the receiver's UTC date and time); "--" parts while unknown.
-std::string date_time_text(const CRMCRecord& rmc);
+std::string date_time_text(const client::RMC& rmc);
 
 // "45.50170° N" and "45°30.102' N".
-std::string latitude_degrees(const CNMEAPosition& position);
-std::string longitude_degrees(const CNMEAPosition& position);
-std::string latitude_raw(const CNMEAPosition& position);
-std::string longitude_raw(const CNMEAPosition& position);
+std::string latitude_degrees(const client::Position& position);
+std::string longitude_degrees(const client::Position& position);
+std::string latitude_raw(const client::Position& position);
+std::string longitude_raw(const client::Position& position);
 
 // "3D fix", "2D fix", "fix" (A without a GSA), "no fix", "waiting for data"; " (DGPS)" added
 // when the GGA says so.

@@ -1,19 +1,11 @@
-#include "client/stream_message.h"
+#include "client/message_decoding.h"
 
 #include "client/protocol_codes.h"
+#include "client/record_conversion.h"
 #include "client/scan_event_names.h"
 #include "client/wire_reading.h"
 #include "exchange/memory_stream.h"
-#include "nmea/gga_record.h"
-#include "nmea/gll_record.h"
-#include "nmea/gsa_record.h"
-#include "nmea/gsa_systems_record.h"
-#include "nmea/gsv_record.h"
-#include "nmea/message_id.h"
-#include "nmea/porza_record.h"
-#include "nmea/porzx_record.h"
-#include "nmea/rmc_record.h"
-#include "nmea/vtg_record.h"
+#include "protocol/record_sizes.h"
 
 namespace tarnwick::client {
 namespace {
@@ -21,32 +13,7 @@ namespace {
 // An EndScan summary lists the ports of one scan: no more than the scanner can hold.
 constexpr std::int32_t max_summary_ports = 64;
 constexpr std::int32_t max_port_rates = 5;
-
-std::unique_ptr<CNMEARecord> make_record(std::int32_t id) {
-    switch (static_cast<NMEAMessageId>(id)) {
-        case NMEAMessageId::GGA:
-            return std::make_unique<CGGARecord>();
-        case NMEAMessageId::GLL:
-            return std::make_unique<CGLLRecord>();
-        case NMEAMessageId::GSA:
-            return std::make_unique<CGSARecord>();
-        case NMEAMessageId::GSV:
-            return std::make_unique<CGSVRecord>();
-        case NMEAMessageId::RMC:
-            return std::make_unique<CRMCRecord>();
-        case NMEAMessageId::VTG:
-            return std::make_unique<CVTGRecord>();
-        case NMEAMessageId::PORZA:
-            return std::make_unique<CPORZARecord>();
-        case NMEAMessageId::PORZX:
-            return std::make_unique<CPORZXRecord>();
-        case NMEAMessageId::GSASystems:
-            return std::make_unique<CGSASystemsRecord>();
-        case NMEAMessageId::None:
-            break;
-    }
-    return nullptr;
-}
+constexpr std::size_t id_size = 4;
 
 bool read_scan_event(GPS::memory_istream& in, ScanEvent& scan) {
     bool refused = false;
@@ -75,18 +42,20 @@ bool read_scan_event(GPS::memory_istream& in, ScanEvent& scan) {
     return !refused && !in.failed();
 }
 
+bool carries_tick(std::int32_t id, bool tstamp) noexcept {
+    return tstamp && id == TARNWICK_RMC;
+}
+
 // Reads one message from the stream; false when it is not a whole message of a known id.
 bool read_message(GPS::memory_istream& in, bool tstamp, StreamMessage& out) {
     out.id = read_int(in);
     if (in.failed()) {
         return false;
     }
-    if (auto record = make_record(out.id)) {
-        if (out.id == static_cast<std::int32_t>(NMEAMessageId::RMC) && tstamp) {
-            out.tick = static_cast<std::uint32_t>(read_int(in));
-        }
-        record->deserialize(in);
-        out.record = std::move(record);
+    if (carries_tick(out.id, tstamp)) {
+        out.tick = static_cast<std::uint32_t>(read_int(in));
+    }
+    if ((out.record = read_record(out.id, in))) {
         return !in.failed();
     }
     switch (out.id) {
@@ -103,12 +72,36 @@ bool read_message(GPS::memory_istream& in, bool tstamp, StreamMessage& out) {
     }
 }
 
+// The length a message of `id` has whatever it says; 0 for a scan event and unknown ids.
+std::size_t fixed_length(std::int32_t id, bool tstamp) noexcept {
+    if (const std::size_t record = protocol::record_size(id); record != 0) {
+        return id_size + record + (carries_tick(id, tstamp) ? protocol::rmc_tick_size : 0);
+    }
+    switch (id) {
+        case input_lost_id:
+        case input_ended_id:
+            return id_size;
+        case reconnected_id:
+            return id_size + 4;
+        default:
+            return 0;
+    }
+}
+
 }  // namespace
 
 std::size_t message_length(std::span<const std::uint8_t> bytes, bool tstamp) {
     GPS::memory_istream in(bytes.data(), bytes.size());
-    StreamMessage scratch;
-    return read_message(in, tstamp, scratch) ? in.position() : 0;
+    const std::int32_t id = read_int(in);
+    if (in.failed()) {
+        return 0;
+    }
+    if (id == scan_event_id) {
+        ScanEvent scratch;
+        return read_scan_event(in, scratch) ? in.position() : 0;
+    }
+    const std::size_t length = fixed_length(id, tstamp);
+    return length <= bytes.size() ? length : 0;
 }
 
 bool decode_message(std::span<const std::uint8_t> message, bool tstamp, StreamMessage& out) {
@@ -116,7 +109,7 @@ bool decode_message(std::span<const std::uint8_t> message, bool tstamp, StreamMe
     if (!read_message(in, tstamp, out) || in.remaining() != 0) {
         return false;
     }
-    out.body.assign(message.begin() + 4, message.end());
+    out.body.assign(message.begin() + id_size, message.end());
     return true;
 }
 
