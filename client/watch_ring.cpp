@@ -22,6 +22,9 @@ constexpr std::size_t next_sequence_at = 16;
 constexpr std::size_t published_at = 24;
 constexpr std::size_t slot_sequence_at = 0;
 constexpr std::size_t slot_length_at = 8;
+constexpr std::size_t slot_flags_at = 12;
+constexpr std::uint32_t flag_tstamp = 1;
+constexpr std::uint32_t flag_framing_told = 2;
 
 template <typename T>
 T load(const std::uint8_t* at) {
@@ -98,11 +101,12 @@ std::uint8_t* WatchRing::slot(std::uint64_t sequence) const noexcept {
     return view_ + header_size + (sequence % slot_count) * slot_size;
 }
 
-void WatchRing::append(const std::uint8_t* bytes, std::uint32_t length) {
+void WatchRing::append(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t flags) {
     const std::uint64_t sequence = next_sequence();
     std::uint8_t* at = slot(sequence);
     store(at + slot_sequence_at, sequence);
     store(at + slot_length_at, length);
+    store(at + slot_flags_at, flags);
     if (length != lost_marker) {
         std::memcpy(at + slot_header_size, bytes, length);
     }
@@ -110,19 +114,20 @@ void WatchRing::append(const std::uint8_t* bytes, std::uint32_t length) {
     platform::advance_counter(platform::shared_counter_at(view_ + published_at));
 }
 
-void WatchRing::publish(std::span<const std::uint8_t> message) {
+void WatchRing::publish(std::span<const std::uint8_t> message, bool tstamp) {
     if (message.size() > max_message_size) {
         publish_lost();
         return;
     }
-    append(message.data(), static_cast<std::uint32_t>(message.size()));
+    append(message.data(), static_cast<std::uint32_t>(message.size()),
+           flag_framing_told | (tstamp ? flag_tstamp : 0));
 }
 
 void WatchRing::publish_lost() {
-    append(nullptr, lost_marker);
+    append(nullptr, lost_marker, 0);
 }
 
-bool WatchRing::read(std::uint64_t& position, std::span<const std::uint8_t>& message,
+bool WatchRing::read(std::uint64_t& position, std::span<const std::uint8_t>& message, bool& tstamp,
                      std::uint64_t& lost) {
     const std::uint64_t next = next_sequence();
     const std::uint64_t oldest = next > slot_count ? next - slot_count : 0;
@@ -138,6 +143,10 @@ bool WatchRing::read(std::uint64_t& position, std::span<const std::uint8_t>& mes
         ++position;
         if (intact) {
             message = {at + slot_header_size, length};
+            if (const auto flags = load<std::uint32_t>(at + slot_flags_at);
+                (flags & flag_framing_told) != 0) {
+                tstamp = (flags & flag_tstamp) != 0;
+            }
             return true;
         }
         ++lost;

@@ -13,7 +13,11 @@
 //              after every message appended: the futex word sleeping watchers wait on), zero up
 //              to offset 64;
 //   offset 64  slot_count slots of slot_size bytes: u64 sequence, u32 length (or 0xFFFFFFFF for
-//              a message that was lost while draining), u32 0, then the message bytes (id first).
+//              a message that was lost while draining), u32 flags, then the message bytes (id
+//              first). Flags: bit 1 set by drainers that tell the framing, and then bit 0 set
+//              when the drainer took RMC messages as carrying a tick, so that every reader reads
+//              the slot as it was cut, whatever the reader last knew. Drainers of the library
+//              before write 0 there: their slots are read with the reader's own knowledge.
 // Message n lives in slot n % slot_count. Every access holds the mutex "TARNWICK::WATCH::lock",
 // except the sleep on `published`.
 
@@ -59,14 +63,17 @@ class WatchRing {
 
     // With the lock held:
     std::uint64_t next_sequence() const noexcept;
-    // Appends one message; one longer than max_message_size goes in as a lost one.
-    void publish(std::span<const std::uint8_t> message);
+    // Appends one message, framed with or without RMC ticks (`tstamp`); one longer than
+    // max_message_size goes in as a lost one.
+    void publish(std::span<const std::uint8_t> message, bool tstamp);
     // Appends a marker for a message that could not be taken from the stream.
     void publish_lost();
     // Finds the message at `position` and moves on: `message` shows it in its slot, valid until
-    // the lock is released. Adds to `lost` the messages skipped: those the ring no longer holds
-    // and lost markers. False when nothing is left to read.
-    bool read(std::uint64_t& position, std::span<const std::uint8_t>& message, std::uint64_t& lost);
+    // the lock is released, and `tstamp` tells how it was framed (left as it is for a slot that
+    // does not tell). Adds to `lost` the messages skipped: those the ring no longer holds and
+    // lost markers. False when nothing is left to read.
+    bool read(std::uint64_t& position, std::span<const std::uint8_t>& message, bool& tstamp,
+              std::uint64_t& lost);
 
     // With the lock held: the count of messages appended so far, for wait_for_news.
     std::uint32_t published() const noexcept;
@@ -78,7 +85,7 @@ class WatchRing {
 
   private:
     std::uint8_t* slot(std::uint64_t sequence) const noexcept;
-    void append(const std::uint8_t* bytes, std::uint32_t length);
+    void append(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t flags);
 
     GPS::unique_handle mapping_;
     std::uint8_t* view_ = nullptr;

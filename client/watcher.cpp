@@ -1,6 +1,7 @@
 #include "client/watcher.h"
 
 #include <algorithm>
+#include <optional>
 #include <span>
 
 #include "base/trace.h"
@@ -8,6 +9,7 @@
 #include "client/client_state.h"
 #include "client/message_decoding.h"
 #include "client/watch_ring.h"
+#include "exchange/service_instance_block.h"
 
 namespace tarnwick::client {
 namespace {
@@ -19,15 +21,20 @@ DWORD as_wait_ms(std::chrono::milliseconds left) {
 }  // namespace
 
 struct Watcher::State {
-    State(Client::State& client_state, bool with_ticks)
-        : client(client_state), tstamp(with_ticks) {}
+    explicit State(Client::State& client_state) : client(client_state) {}
 
     // With the ring locked: moves what "data_stream" holds into the ring, one slot per message;
     // true when it held anything.
     bool drain_data_stream();
+    // A service that started since the last look frames its messages its own way; it announced
+    // the way before it published anything, so bytes taken before this look are cut right.
+    void follow_service_instance();
 
     Client::State& client;
-    const bool tstamp;
+    GPS::service_instance_block service;
+    // The instance whose framing `tstamp` is; none while no service announced itself.
+    std::optional<std::uint32_t> instance;
+    bool tstamp = false;
     WatchRing ring;
     std::uint64_t position = 0;
 };
@@ -42,16 +49,19 @@ bool Watcher::tstamp() const noexcept {
 
 ClientError Watcher::open(Client& client, std::unique_ptr<Watcher>& watcher) {
     watcher.reset();
-    bool tstamp = false;
-    const ClientError asked = client.get_time_stamp_mode(tstamp);
+    auto state = std::make_unique<State>(*client.state_);
+    // Looked at before asking, so that a service that starts in between shows as a new instance
+    // at the first drain. Without the block, what the service answers is all there is to know.
+    if (state->service.open()) {
+        if (const auto now = state->service.current()) {
+            state->instance = now->number;
+        }
+    }
+    const ClientError asked = client.get_time_stamp_mode(state->tstamp);
     if (asked != ClientError::none) {
         return asked;
     }
-    if (!client.state_->open_data_stream()) {
-        return ClientError::channel_failed;
-    }
-    auto state = std::make_unique<State>(*client.state_, tstamp);
-    if (!state->ring.open()) {
+    if (!client.state_->open_data_stream() || !state->ring.open()) {
         return ClientError::channel_failed;
     }
     WatchRing::Lock lock(state->ring);
@@ -63,8 +73,23 @@ ClientError Watcher::open(Client& client, std::unique_ptr<Watcher>& watcher) {
     return ClientError::none;
 }
 
+void Watcher::State::follow_service_instance() {
+    const auto now = service.current();
+    if (!now || now->number == instance) {
+        return;
+    }
+    trace(L"tarnwick client: service instance %u, RMC messages %ls a tick", now->number,
+          now->tstamp ? L"with" : L"without");
+    instance = now->number;
+    tstamp = now->tstamp;
+}
+
 bool Watcher::State::drain_data_stream() {
     const std::vector<std::uint8_t> bytes = take_stored_bytes(client.objects.data_stream);
+    if (bytes.empty()) {
+        return false;
+    }
+    follow_service_instance();
     std::span<const std::uint8_t> rest(bytes);
     while (!rest.empty()) {
         const std::size_t length = message_length(rest, tstamp);
@@ -75,10 +100,10 @@ bool Watcher::State::drain_data_stream() {
             ring.publish_lost();
             break;
         }
-        ring.publish(rest.first(length));
+        ring.publish(rest.first(length), tstamp);
         rest = rest.subspan(length);
     }
-    return !bytes.empty();
+    return true;
 }
 
 ClientError Watcher::next(std::chrono::milliseconds timeout, StreamMessage& message,
@@ -102,9 +127,10 @@ ClientError Watcher::next(std::chrono::milliseconds timeout, StreamMessage& mess
             }
             for (;;) {
                 std::span<const std::uint8_t> bytes;
-                if (state.ring.read(state.position, bytes, lost)) {
+                bool framed_with_ticks = state.tstamp;
+                if (state.ring.read(state.position, bytes, framed_with_ticks, lost)) {
                     message = StreamMessage{};
-                    if (decode_message(bytes, state.tstamp, message)) {
+                    if (decode_message(bytes, framed_with_ticks, message)) {
                         message.sequence = state.position - 1;
                         return ClientError::none;
                     }

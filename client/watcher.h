@@ -19,8 +19,10 @@ class Watcher {
     Watcher(const Watcher&) = delete;
     Watcher& operator=(const Watcher&) = delete;
 
-    // Asks the service once whether RMC messages carry a tick (GetTimeStampMode), then joins the
-    // ring at its current end. The client must outlive the watcher.
+    // Asks the service whether RMC messages carry a tick (GetTimeStampMode), then joins the
+    // ring at its current end. A service started later, with other arguments, is followed: its
+    // messages are framed as it announced (docs/protocol.md, "Service instances"). The client
+    // must outlive the watcher.
     static ClientError open(Client& client, std::unique_ptr<Watcher>& watcher);
 
     // The next message, waiting up to `timeout`; timed_out when none came. `lost` is set to the
@@ -29,6 +31,7 @@ class Watcher {
     ClientError next(std::chrono::milliseconds timeout, StreamMessage& message,
                      std::uint64_t& lost);
 
+    // Whether RMC messages of the service carry a tick, as this watcher last learnt.
     bool tstamp() const noexcept;
 
   private:

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "base/trace.h"
+#include "exchange/service_instance_block.h"
 #include "platform/kernel_support.h"
 #include "platform/stop_signals.h"
 #include "platform/unique_handle.h"
@@ -68,9 +70,19 @@ int serve(int argc, char** argv, tarnwick::platform::StopSignals& stop_signals) 
     if (auto key = tarnwick::server::ServiceKey::create()) {
         key.set_string(tarnwick::protocol::registry::path_value, path);
     }
+    const bool tstamp = argument_is(argc, argv, "tstamp");
+    // Before anything is published, so that a watcher of the previous instance frames this one's
+    // messages right; held until the end, so that the count survives while no client holds it.
+    GPS::service_instance_block instance;
+    if (instance.open()) {
+        instance.announce(tstamp);
+    } else {
+        trace(L"tarnwickd: the service instance block cannot be opened (error %u)",
+              static_cast<unsigned>(GetLastError()));
+    }
     {
         CDataServer server;
-        if (server.init(argument_is(argc, argv, "tstamp"))) {
+        if (server.init(tstamp)) {
             EventModify(start_event.get(), EVENT_SET);
             stop_signals.watch([&server] { server.request_stop(); });
             server.wait_main_thread();

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "base/utf8.h"
@@ -91,6 +93,100 @@ TEST_F(ServiceEndToEnd, TwoWatchersOfARealServiceEachSeeEveryMessage) {
 
     ASSERT_EQ(client->quit(), ClientError::none);
     EXPECT_EQ(service.wait(), 0);
+}
+
+// What a watcher sees while the service it watches is replaced by one with other arguments.
+struct WatchedSession {
+    std::vector<client::StreamMessage> messages;
+    std::uint64_t lost = 0;
+    bool failed = false;
+    int ticked_rmc = 0;
+};
+
+TEST_F(ServiceEndToEnd, WatchersFollowARestartIntoTickStampsAndLoseNothing) {
+    SimProcess receiver({"serial", "--name", "COM4:", "--rate", "10"});
+    ASSERT_TRUE(receiver.first_line().starts_with("COM4: ")) << receiver.log();
+    auto first_service = std::make_unique<ServiceProcess>();
+    ASSERT_TRUE(first_service->wait_ready());
+
+    client::ClientOptions options;
+    options.may_start = false;
+    std::unique_ptr<client::Client> client;
+    ASSERT_EQ(client::Client::open(options, client), ClientError::none);
+    std::unique_ptr<client::Watcher> watchers[2];
+    for (auto& watcher : watchers) {
+        ASSERT_EQ(client::Watcher::open(*client, watcher), ClientError::none);
+        EXPECT_FALSE(watcher->tstamp());
+    }
+    client::ConnectPortResult connected;
+    ASSERT_EQ(client->connect_port(L"COM4:", 4800, connected), ClientError::none);
+    ASSERT_TRUE(connected.connected);
+
+    // The watchers keep up, as watchers do: each one waits for messages all along, and counts
+    // how often it found nothing new, so that the restart can wait until both have drained
+    // what the first service left.
+    std::atomic<int> idle[2] = {0, 0};
+    WatchedSession seen[2];
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    auto watch = [&](int n) {
+        while (seen[n].ticked_rmc < 10 && !seen[n].failed &&
+               std::chrono::steady_clock::now() < give_up) {
+            client::StreamMessage message;
+            std::uint64_t lost = 0;
+            const ClientError error =
+                watchers[n]->next(std::chrono::milliseconds(200), message, lost);
+            seen[n].lost += lost;
+            if (error == ClientError::timed_out) {
+                ++idle[n];
+                continue;
+            }
+            seen[n].failed = error != ClientError::none;
+            seen[n].ticked_rmc += message.id == TARNWICK_RMC && message.tick ? 1 : 0;
+            seen[n].messages.push_back(std::move(message));
+        }
+    };
+    std::thread threads[] = {std::thread(watch, 0), std::thread(watch, 1)};
+    EXPECT_TRUE(eventually(
+        [&] {
+            return std::count_if(seen[0].messages.begin(), seen[0].messages.end(),
+                                 [](const auto& m) { return m.id == TARNWICK_RMC; }) >= 5;
+        },
+        std::chrono::seconds(20)));
+
+    ASSERT_EQ(client->quit(), ClientError::none);
+    EXPECT_EQ(first_service->wait(), 0);
+    first_service.reset();
+    const int idle_before[2] = {idle[0].load(), idle[1].load()};
+    EXPECT_TRUE(eventually([&] { return idle[0] > idle_before[0] && idle[1] > idle_before[1]; },
+                           std::chrono::seconds(10)));
+
+    // The port is remembered: the new service opens it by itself.
+    ServiceProcess second_service({"tstamp"});
+    ASSERT_TRUE(second_service.wait_ready());
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (const WatchedSession& session : seen) {
+        EXPECT_FALSE(session.failed);
+        EXPECT_EQ(session.lost, 0U);
+        EXPECT_EQ(session.ticked_rmc, 10);
+        const auto first_ticked = std::find_if(session.messages.begin(), session.messages.end(),
+                                               [](const auto& m) { return m.tick.has_value(); });
+        // Every RMC before the restart came without a tick, every one after it with one.
+        for (auto m = session.messages.begin(); m != session.messages.end(); ++m) {
+            if (m->id == TARNWICK_RMC) {
+                EXPECT_EQ(m->tick.has_value(), m >= first_ticked);
+                EXPECT_EQ(std::get<client::RMC>(*m->record).status, 'A');
+            }
+        }
+    }
+    EXPECT_TRUE(watchers[0]->tstamp());
+    ASSERT_EQ(seen[0].messages.size(), seen[1].messages.size());
+    for (std::size_t i = 0; i < seen[0].messages.size(); ++i) {
+        EXPECT_EQ(seen[0].messages[i].body, seen[1].messages[i].body) << "message " << i;
+    }
+    ASSERT_EQ(client->quit(), ClientError::none);
+    EXPECT_EQ(second_service.wait(), 0);
 }
 
 }  // namespace
