@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "client/answer.h"
 #include "platform/namespace.h"
@@ -18,6 +20,31 @@ namespace tarnwick::test {
 namespace {
 
 using client::RequestBatch;
+
+// The remembered port and rate, when both values are there.
+std::optional<std::pair<std::wstring, DWORD>> remembered_port() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Vestrel\\Tarnwick", 0, 0, &key) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    wchar_t name[64] = {};
+    DWORD name_size = sizeof name;
+    DWORD name_type = 0;
+    DWORD baud = 0;
+    DWORD baud_size = sizeof baud;
+    DWORD baud_type = 0;
+    const LSTATUS port_status = RegQueryValueExW(key, L"port", nullptr, &name_type,
+                                                 reinterpret_cast<LPBYTE>(name), &name_size);
+    const LSTATUS baud_status = RegQueryValueExW(key, L"baud", nullptr, &baud_type,
+                                                 reinterpret_cast<LPBYTE>(&baud), &baud_size);
+    RegCloseKey(key);
+    if (port_status != ERROR_SUCCESS || name_type != REG_SZ || baud_status != ERROR_SUCCESS ||
+        baud_type != REG_DWORD) {
+        return std::nullopt;
+    }
+    return std::make_pair(std::wstring(name), baud);
+}
 
 class ServicePortsTest : public ServiceTest {
   protected:
@@ -161,6 +188,33 @@ TEST_F(ServicePortsTest, ConnectPortToAMissingPortTellsTheError) {
     EXPECT_NE(answer.system_error, 0u);
     const client::Answer connect = session().ask(RequestBatch().connect(false));
     EXPECT_EQ(connect.result, 0) << "a failed set-up is not remembered";
+}
+
+TEST_F(ServicePortsTest, ConnectPortTellsWhyAPortFailed) {
+    const PseudoTerminal silent;  // a line nobody talks on
+    ASSERT_TRUE(platform::bind_port(L"COM5:", silent.slave_path()));
+    const auto other_rate = start_receiver("COM3:", {"--baud", "9600"});
+    start_service();
+    struct Case {
+        const wchar_t* port;
+        std::int32_t baud;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {L"COM9:", 4800, ERROR_FILE_NOT_FOUND},     // no such port
+        {L"COM5:", 4800, ERROR_TIMEOUT},            // no sentence within the probe's time
+        {L"COM3:", 4800, ERROR_TIMEOUT},            // a receiver heard at another rate
+        {L"COM5:", 12345, ERROR_INVALID_PARAMETER}  // a rate the line cannot take
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.port << " at " << c.baud);
+        const client::Answer answer = session().ask(RequestBatch().connect_port(c.port, c.baud));
+        EXPECT_EQ(answer.code, 1004);
+        EXPECT_EQ(answer.result, 0);
+        EXPECT_EQ(answer.system_error, c.error);
+        EXPECT_EQ(session().ask(RequestBatch().get_input_mode()).result, 0);
+    }
+    EXPECT_EQ(remembered_port(), std::nullopt) << "a failed set-up is not remembered";
 }
 
 TEST_F(ServicePortsTest, APortAnotherProgramHoldsIsBusyForConnectPortAndTheScan) {
