@@ -217,6 +217,53 @@ TEST_F(ServicePortsTest, ConnectPortTellsWhyAPortFailed) {
     EXPECT_EQ(remembered_port(), std::nullopt) << "a failed set-up is not remembered";
 }
 
+TEST_F(ServicePortsTest, ConnectPortWhileAnInputIsOpenKeepsItAndTheRememberedPort) {
+    // The answer is 1 whatever port is named; what runs is told by GetConnection and
+    // GetInputMode. The remembered port stays that of the last serial input.
+    struct Case {
+        const char* what;
+        bool receiver;
+        std::int32_t mode;
+        std::int32_t connection;
+    };
+    const std::filesystem::path track = make_track(60);
+    for (const Case& c : {Case{"serial", true, 1, 1}, Case{"replay", false, 2, 0}}) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<SimProcess> receiver;
+        if (c.receiver) {
+            receiver = start_receiver("COM3:");
+        }
+        remember_port(L"COM3:", 4800);
+        start_service();
+        if (c.receiver) {
+            ASSERT_TRUE(
+                session().watch_until([&] { return session().count(reconnected_id) == 1; }, 20s));
+        } else {
+            // The start-up reconnection to COM3: goes on; its next attempt finds the replay open
+            // and ends there.
+            ASSERT_EQ(session().ask(RequestBatch().open_file(track.wstring(), true, 1.0f)).result,
+                      1);
+            ASSERT_TRUE(
+                session().watch_until([&] { return session().count(reconnected_id) == 1; }, 20s));
+            EXPECT_EQ(messages_with(reconnected_id).front()->input_mode, 2);
+        }
+        for (const wchar_t* port : {L"COM9:", L"COM3:", L""}) {
+            EXPECT_EQ(session().ask(RequestBatch().connect_port(port, 9600)).result, 1);
+        }
+        const auto state = session().call(RequestBatch().get_input_mode().get_connection());
+        ASSERT_TRUE(state);
+        EXPECT_EQ((*state)[0].result, c.mode);
+        EXPECT_EQ((*state)[1].result, c.connection);
+        if (c.connection == 1) {
+            EXPECT_EQ((*state)[1].port, L"COM3:");
+            EXPECT_EQ((*state)[1].baud, 4800);
+        }
+        session().call(RequestBatch().quit());
+        EXPECT_EQ(service().wait(), 0);
+        EXPECT_EQ(remembered_port(), std::make_pair(std::wstring(L"COM3:"), DWORD{4800}));
+    }
+}
+
 TEST_F(ServicePortsTest, APortAnotherProgramHoldsIsBusyForConnectPortAndTheScan) {
     const PseudoTerminal line;
     ASSERT_TRUE(platform::bind_port(L"COM4:", line.slave_path()));
