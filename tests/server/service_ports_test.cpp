@@ -217,17 +217,21 @@ TEST_F(ServicePortsTest, ConnectPortTellsWhyAPortFailed) {
     EXPECT_EQ(remembered_port(), std::nullopt) << "a failed set-up is not remembered";
 }
 
-TEST_F(ServicePortsTest, ConnectPortWhileAnInputIsOpenKeepsItAndTheRememberedPort) {
+TEST_F(ServicePortsTest, ConnectAndConnectPortWhileAnInputIsOpenKeepItAndTheRememberedPort) {
     // The answer is 1 whatever port is named; what runs is told by GetConnection and
-    // GetInputMode. The remembered port stays that of the last serial input.
+    // GetInputMode. The remembered port stays that of the last serial input. Connect names the
+    // port the service holds: none, at rate 0, under a replay.
     struct Case {
         const char* what;
         bool receiver;
         std::int32_t mode;
         std::int32_t connection;
+        const wchar_t* connect_port;
+        std::int32_t connect_baud;
     };
     const std::filesystem::path track = make_track(60);
-    for (const Case& c : {Case{"serial", true, 1, 1}, Case{"replay", false, 2, 0}}) {
+    for (const Case& c :
+         {Case{"serial", true, 1, 1, L"COM3:", 4800}, Case{"replay", false, 2, 0, L"", 0}}) {
         SCOPED_TRACE(c.what);
         std::unique_ptr<SimProcess> receiver;
         if (c.receiver) {
@@ -250,6 +254,10 @@ TEST_F(ServicePortsTest, ConnectPortWhileAnInputIsOpenKeepsItAndTheRememberedPor
         for (const wchar_t* port : {L"COM9:", L"COM3:", L""}) {
             EXPECT_EQ(session().ask(RequestBatch().connect_port(port, 9600)).result, 1);
         }
+        const client::Answer connect = session().ask(RequestBatch().connect(false));
+        EXPECT_EQ(connect.result, 1);
+        EXPECT_EQ(connect.port, c.connect_port);
+        EXPECT_EQ(connect.baud, c.connect_baud);
         const auto state = session().call(RequestBatch().get_input_mode().get_connection());
         ASSERT_TRUE(state);
         EXPECT_EQ((*state)[0].result, c.mode);
