@@ -202,6 +202,7 @@ TEST_F(ServicePortsTest, ConnectPortTellsWhyAPortFailed) {
     };
     const Case cases[] = {
         {L"COM9:", 4800, ERROR_FILE_NOT_FOUND},     // no such port
+        {L"", 4800, ERROR_FILE_NOT_FOUND},          // no port remembered
         {L"COM5:", 4800, ERROR_TIMEOUT},            // no sentence within the probe's time
         {L"COM3:", 4800, ERROR_TIMEOUT},            // a receiver heard at another rate
         {L"COM5:", 12345, ERROR_INVALID_PARAMETER}  // a rate the line cannot take
