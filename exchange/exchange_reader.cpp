@@ -21,7 +21,9 @@ void exchange_reader::read(void* dst, int n) {
         set_failed();
         return;
     }
-    std::memcpy(dst, channel_.at(cursor_), static_cast<std::size_t>(n));
+    if (n > 0) {
+        std::memcpy(dst, channel_.at(cursor_), static_cast<std::size_t>(n));
+    }
     cursor_ += n;
 }
 

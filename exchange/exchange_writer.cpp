@@ -37,7 +37,10 @@ void exchange_writer::write(const void* src, int n) {
         good_ = false;
         return;
     }
-    std::memcpy(channel_.at(cursor_), src, static_cast<std::size_t>(n));
+    // An empty write may come without a buffer (an empty string's bytes).
+    if (n > 0) {
+        std::memcpy(channel_.at(cursor_), src, static_cast<std::size_t>(n));
+    }
     cursor_ += n;
     // The length follows the cursor rather than being added to, so that a header another process
     // scribbled on while we held the mutex is put right again.

@@ -82,14 +82,29 @@ bool CNMEAIO::start_input(DWORD timeout_ms, HANDLE cancel) {
     // A reader that ends before its first sentence (a replay without one) fails the start at
     // once instead of after the whole time-out.
     const HANDLE waited[] = {started_event.get(), input_ended.get(), cancel_};
-    WaitForMultipleObjects(cancel_ != nullptr ? 3 : 2, waited, FALSE, timeout_ms);
+    const DWORD woken =
+        WaitForMultipleObjects(cancel_ != nullptr ? 3 : 2, waited, FALSE, timeout_ms);
+    const DWORD wait_error = GetLastError();
     const bool started = WaitForSingleObject(started_event.get(), 0) == WAIT_OBJECT_0;
+    DWORD reason = ERROR_SUCCESS;
     if (started) {
         input_mode = input->input_flag();
+    } else if (woken == WAIT_OBJECT_0 + 1) {
+        reason = end_code.load();
+    } else if (woken == WAIT_OBJECT_0 + 2) {
+        reason = ERROR_OPERATION_ABORTED;
+    } else if (woken == WAIT_TIMEOUT) {
+        reason = ERROR_TIMEOUT;
+    } else {
+        reason = wait_error;
     }
     // The last use of the object: an input that has ended meanwhile is reported to the restored
     // listener, which may destroy the object at once.
     set_listener(previous);
+    if (!started) {
+        // A client asking why the port failed is told this (ConnectPort's system error).
+        SetLastError(reason != ERROR_SUCCESS ? reason : ERROR_TIMEOUT);
+    }
     return started;
 }
 
@@ -137,6 +152,7 @@ DWORD CNMEAIO::read_proc_entry(LPVOID self) {
     const DWORD code = io->input->read(*io);
     // An end caused by destruction is not reported: the destroying thread owns the object.
     if (code != 0 && !io->stop_requested) {
+        io->end_code = code;
         EventModify(io->input_ended.get(), EVENT_SET);
         report_end(io, code);
     }

@@ -65,7 +65,10 @@ class CNMEAIO {
     // Lets the reader run and waits up to timeout_ms for the first decoded sentence. Called
     // once. On false the owner destroys the object. `cancel` (not owned, may be null) cuts that
     // wait short, and later the waits of flush and the receiver commands: the owner keeps it
-    // open for the life of the object.
+    // open for the life of the object. A false start leaves in the last error why no sentence
+    // came: ERROR_TIMEOUT when none was decoded in time, the reader's end code when its input
+    // ended first (ERROR_DEVICE_NOT_CONNECTED for a line that hung up), ERROR_OPERATION_ABORTED
+    // when `cancel` was signalled.
     bool start_input(DWORD timeout_ms, HANDLE cancel = nullptr);
     // Writes the queued command bytes through the writer thread (serial sources only).
     bool flush(DWORD timeout_ms);
@@ -139,6 +142,8 @@ class CNMEAIO {
     GPS::unique_handle listener_changed;
     // Manual-reset; set when the input has ended by itself, so that a start ends at once.
     GPS::unique_handle input_ended;
+    // The reader's end code, stored before input_ended is set: a start that failed tells it.
+    std::atomic<DWORD> end_code{0};
     std::shared_ptr<GPS::listener_lock> listener_guard;
     GPS::ofstream recorder;
 };

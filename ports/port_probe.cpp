@@ -68,11 +68,14 @@ void CPort::try_baud_rate(HANDLE handle, std::int32_t rate, std::int32_t byte_si
     const auto report = [&](const wchar_t* format) {
         trace(format, handle, rate, byte_size, parity, stop_bits);
     };
-    // A failed step closes the port, so that the next probe can open it again.
+    // A failed step closes the port, so that the next probe can open it again. The caller
+    // learns from the last error why the step failed, not how the close went.
     const auto fail = [&](std::int32_t code, const wchar_t* format) {
+        const DWORD reason = GetLastError();
         notify(code, rate);
         CloseHandle(handle);
         report(format);
+        SetLastError(reason);
     };
 
     report(L"CPort::try_baud_rate(%p,%d,%d,%d,%d)");
@@ -119,9 +122,13 @@ void CPort::try_baud_rate(HANDLE handle, std::int32_t rate, std::int32_t byte_si
 
     io = std::make_unique<CNMEAIO>(handle, nmea_mode);
     if (!io->start_input(serial_start_timeout_ms, cancel_event)) {
+        // Why no sentence came (ERROR_TIMEOUT for a silent line or one at another speed), which
+        // the reader's destruction would otherwise overwrite.
+        const DWORD reason = GetLastError();
         io.reset();
         notify(StartInputFailed, rate);
         report(L"CPort::try_baud_rate(%p,%d,%d,%d,%d):  start input failed");
+        SetLastError(reason);
     }
     baud = static_cast<DWORD>(rate);
 }

@@ -84,7 +84,7 @@ bool CDataServer::init(bool tick_stamps) {
     trace(L"CDataServer::init:  data stream event innitialized");
     input_ended_event.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     if (!input_ended_event ||
-        !stream_queue.start(data_stream_event.get(), [this] { request_stop(); })) {
+        !stream_queue.start(data_stream_event.get(), [this] { stop_for_full_data_stream(); })) {
         return false;
     }
     active_port.cancel_event = stop_event.get();
@@ -112,6 +112,13 @@ void CDataServer::request_stop() {
         EventModify(stop_event.get(), EVENT_SET);
         active_port.cut_short();
     }
+}
+
+void CDataServer::stop_for_full_data_stream() {
+    if (!stream_overflowed.exchange(true)) {
+        trace(L"CDataServer::stop_for_full_data_stream:  no client empties the data stream");
+    }
+    request_stop();
 }
 
 DWORD CDataServer::main_proc(LPVOID self) {

@@ -68,6 +68,9 @@ class CDataServer final : public CScanListener {
     // Ends reconnection and the main thread: what a Quit request, a full data stream or a stop
     // signal of the process does.
     void request_stop();
+    // Whether the service stopped because no client emptied "data_stream". Both that and a
+    // Quit end the process with status 0, so the process entry says which on standard error.
+    bool stopped_for_full_data_stream() const noexcept { return stream_overflowed.load(); }
 
     // A reader's decoded record (through its link, on the reader's thread).
     void on_message(int id, CNMEARecord* record);
@@ -95,6 +98,9 @@ class CDataServer final : public CScanListener {
 
     // try_setup_port's work under port_lock; the last error tells why it failed.
     bool setup_port(PortAccess& access, const wchar_t* name, std::int32_t baud);
+
+    // The data stream queue's overflow action: a record found the channel full.
+    void stop_for_full_data_stream();
 
     static DWORD main_proc(LPVOID self);
     void run();
@@ -150,4 +156,6 @@ class CDataServer final : public CScanListener {
     bool tstamp = false;
     // Set once a stop was asked for: records are no longer passed on.
     std::atomic<bool> stopping{false};
+    // Set when a record did not fit into "data_stream" and so stopped the service.
+    std::atomic<bool> stream_overflowed{false};
 };

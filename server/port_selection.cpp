@@ -73,7 +73,10 @@ bool CDataServer::setup_port(PortAccess& access, const wchar_t* name, std::int32
     }
     if (ServiceKey key = ServiceKey::open()) {
         trace(L"CDataServer::try_setup_port: key [%s] found", registry_key_path);
-        if (connected) {
+        // Only a serial input has a port worth remembering. Under a replay or a producer the
+        // port holds the name of an earlier port (or none) and rate 0, and writing those would
+        // leave the next start nothing it can reconnect to.
+        if (connected && access.io()->is_serial_source()) {
             key.set_string(tarnwick::protocol::registry::port_value, access.port().name);
             key.set_dword(tarnwick::protocol::registry::baud_value, access.port().baud);
         }

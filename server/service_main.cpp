@@ -25,11 +25,13 @@ constexpr const char* usage = R"(Usage: tarnwickd [tstamp]
 
 The Tarnwick position service: finds the GPS receiver on a serial port, reads its NMEA
 stream and serves it to clients through the named channels of the namespace. It runs in the
-foreground until a client sends Quit (tarnwick quit) or SIGINT/SIGTERM arrives; a second start
-while one runs exits at once with 0. Once it has run in a namespace, clients start it
-themselves when it is not running.
+foreground until a client sends Quit (tarnwick quit) or SIGINT/SIGTERM arrives, or until the
+data stream is full because no client reads it (it then says so on standard error; the exit
+status is 0 either way); a second start while one runs exits at once with 0. Once it has run
+in a namespace, clients start it themselves when it is not running (without tstamp).
 
   tstamp     RMC messages on the data stream carry the millisecond tick of their writing
+             (argument 1 exactly; clients ask GetTimeStampMode)
   --help     print this text and exit
   --version  print the version and exit
 
@@ -88,6 +90,14 @@ int serve(int argc, char** argv, tarnwick::platform::StopSignals& stop_signals) 
             server.wait_main_thread();
             // A signal arriving from here on must not reach the server while it is destroyed.
             stop_signals.stop_watching();
+            // Said whether tracing or not: the exit status is 0 as after a Quit, and a user (or
+            // the journal) would otherwise never learn why the service went away.
+            if (server.stopped_for_full_data_stream()) {
+                std::fputs(
+                    "tarnwickd: stopped: the data stream was full, no client read it "
+                    "(docs/protocol.md, \"The data stream\")\n",
+                    stderr);
+            }
         }
         // Clients see the service gone before it is torn down.
         start_event.reset();

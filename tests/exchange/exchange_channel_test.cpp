@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "exchange/counted_string.h"
 #include "exchange/exchange_buffer.h"
 #include "exchange/exchange_reader.h"
 #include "exchange/exchange_writer.h"
@@ -153,6 +154,26 @@ TEST_F(ExchangeChannel, AWriteThatFitsExactlySucceedsAndOneThatDoesNotStoresNoth
     reader.read(&kept, 1);
     EXPECT_TRUE(reader.failed());
     EXPECT_EQ(kept, 'k');
+}
+
+TEST_F(ExchangeChannel, EmptyWritesAndAnEmptyStringStoreOnlyTheCount) {
+    // An answer may carry an empty port name: its bytes are no bytes, from no buffer at all.
+    GPS::exchange_buffer channel;
+    ASSERT_TRUE(channel.open(L"empty", 1024, 32));
+    {
+        GPS::exchange_writer writer(channel, nullptr);
+        writer.write(nullptr, 0);
+        EXPECT_TRUE(writer.good());
+        EXPECT_TRUE(GPS::write_wstring(writer, L""));
+        EXPECT_TRUE(writer.good());
+    }
+    GPS::exchange_reader reader(channel);
+    bool refused = true;
+    const GPS::owned_wstring text = GPS::read_wstring(reader, refused);
+    EXPECT_FALSE(refused);
+    EXPECT_TRUE(text == nullptr || text.get()[0] == L'\0');
+    EXPECT_FALSE(reader.failed());
+    EXPECT_TRUE(reader.at_end()) << "the count alone was stored";
 }
 
 TEST_F(ExchangeChannel, ReadsAreBoundedByTheCapacityNotTheStoredLength) {

@@ -147,6 +147,7 @@ TEST_F(FileReaderTest, MissingOrEmptyFileFailsTheStartAtOnce) {
 TEST_F(FileReaderTest, FileWithoutDecodableSentenceFailsWhenItEnds) {
     CNMEAIO io(write_nmea("junk.nmea", "$GPRMC,1*00\r\nno sentence\r\n").c_str(), false, 1.0f);
     EXPECT_FALSE(io.start_input(5000));
+    EXPECT_EQ(GetLastError(), ERROR_HANDLE_EOF) << "the replay ended before a first sentence";
 }
 
 TEST_F(FileReaderTest, SpeedFourPausesAQuarterSecondAfterEachRmc) {

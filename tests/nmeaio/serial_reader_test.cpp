@@ -10,8 +10,10 @@
 #include <thread>
 
 #include "nmeaio/nmea_io.h"
+#include "platform/namespace.h"
 #include "tests/nmea/nmea_test_support.h"
 #include "tests/nmeaio/reader_test_support.h"
+#include "tests/platform/pseudo_terminal.h"
 
 namespace tarnwick::test {
 namespace {
@@ -40,6 +42,50 @@ TEST_F(SerialReaderTest, StartTimesOutWhenNothingDecodes) {
     EXPECT_FALSE(io.start_input(1500));
     EXPECT_GE(elapsed_ms(start), 1400);
     EXPECT_EQ(io.input_mode, 0u);
+}
+
+TEST_F(SerialReaderTest, AFailedStartTellsWhyNoSentenceCame) {
+    // What ConnectPort reports as its system error.
+    struct Case {
+        const char* what;
+        void (*prepare)(PseudoTerminal& line, HANDLE cancel);
+        DWORD error;
+    };
+    const Case cases[] = {
+        {"a silent line", [](PseudoTerminal&, HANDLE) {}, ERROR_TIMEOUT},
+        {"noise without a sentence",
+         [](PseudoTerminal& line, HANDLE) {
+             line.send("\xe6\x18$\x98\x86\r\n" + std::string(99, '\x80'));
+         },
+         ERROR_TIMEOUT},
+        {"a line that hangs up", [](PseudoTerminal& line, HANDLE) { line.close_master(); },
+         ERROR_DEVICE_NOT_CONNECTED},
+        {"a cancelled start", [](PseudoTerminal&, HANDLE cancel) { SetEvent(cancel); },
+         ERROR_OPERATION_ABORTED},
+    };
+    int number = 6;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // A line of its own for each case: a hang-up is for good.
+        PseudoTerminal line;
+        const std::wstring name = L"COM" + std::to_wstring(number++) + L":";
+        ASSERT_TRUE(tarnwick::platform::bind_port(name, line.slave_path()));
+        const HANDLE port = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
+        COMMTIMEOUTS timeouts{20, 0, 3000, 10, 1000};
+        ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+        const HANDLE cancel = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        ASSERT_NE(cancel, nullptr);
+        {
+            CNMEAIO io(port);
+            c.prepare(line, cancel);
+            SetLastError(ERROR_SUCCESS);
+            EXPECT_FALSE(io.start_input(1500, cancel));
+            EXPECT_EQ(GetLastError(), c.error);
+        }
+        CloseHandle(cancel);
+    }
 }
 
 TEST_F(SerialReaderTest, SentenceSplitAcrossReadsIsDecodedOnce) {

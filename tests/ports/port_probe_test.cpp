@@ -162,14 +162,17 @@ TEST_F(PortProbeTest, AProbeThatFailsSendsOneFailureEventAndClosesThePort) {
         std::int32_t rate;
         ScanEventCode failure;
         DWORD baud_after;  // the rate is kept once the reader was tried
+        DWORD error;       // what the caller (ConnectPort) is told
     };
     // A plain file opens but is no serial line; a receiver heard at the wrong speed sends noise
     // that never decodes, so the reader's start times out.
-    for (const Case& c : {Case{L"COM4:", 4800, GetCommStateFailed, 0},
-                          Case{L"COM3:", 9600, StartInputFailed, 9600}}) {
+    for (const Case& c : {Case{L"COM4:", 4800, GetCommStateFailed, 0, ERROR_INVALID_HANDLE},
+                          Case{L"COM3:", 9600, StartInputFailed, 9600, ERROR_TIMEOUT}}) {
         SCOPED_TRACE(scan_event_name(c.failure));
         WatchedPort watched;
+        SetLastError(ERROR_SUCCESS);
         watched.port.try_baud_rate(CPort::create_file(c.port), c.rate, 8, 0, 0);
+        EXPECT_EQ(GetLastError(), c.error);
         EXPECT_FALSE(watched.port.io);
         EXPECT_EQ(watched.port.baud, c.baud_after);
         EXPECT_EQ(watched.recorder.events(),

@@ -10,8 +10,9 @@ void ServiceTest::TearDown() {
     PrivateNamespace::TearDown();
 }
 
-void ServiceTest::start_service(const std::vector<std::string>& args) {
-    service_ = std::make_unique<ServiceProcess>(args);
+void ServiceTest::start_service(const std::vector<std::string>& args,
+                                ServiceProcess::Errors errors) {
+    service_ = std::make_unique<ServiceProcess>(args, errors);
     ASSERT_TRUE(service_->wait_ready());
     session_ = std::make_unique<ServiceSession>();
 }

@@ -33,7 +33,8 @@ class ServiceTest : public PrivateNamespace {
     void TearDown() override;
 
     // Starts the service with `args` and opens a session; fails the test when it is not ready.
-    void start_service(const std::vector<std::string>& args = {});
+    void start_service(const std::vector<std::string>& args = {},
+                       ServiceProcess::Errors errors = ServiceProcess::Errors::inherited);
     // A receiver on a pseudo-terminal bound to `name`; fails the test when it does not bind.
     std::unique_ptr<SimProcess> start_receiver(const std::string& name,
                                                std::vector<std::string> options = {});

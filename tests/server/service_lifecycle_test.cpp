@@ -161,5 +161,29 @@ TEST_F(ServiceLifecycleTest, FullDataStreamStopsTheServiceAndKeepsWhatIsStored) 
     EXPECT_GT(messages, 100);
 }
 
+TEST_F(ServiceLifecycleTest, OnlyAFullDataStreamSaysWhyTheServiceStopped) {
+    // Both end with status 0; the user learns from standard error which one it was.
+    const std::filesystem::path track = make_track(60);
+    struct Case {
+        const char* what;
+        bool overflows;
+    };
+    // The Quit first: the session keeps "data_stream" open, and a full one would stay full.
+    for (const Case& c : {Case{"Quit", false}, Case{"a data stream nobody empties", true}}) {
+        SCOPED_TRACE(c.what);
+        start_service({}, ServiceProcess::Errors::kept);
+        if (c.overflows) {
+            ASSERT_TRUE(session().call(RequestBatch().open_file(track.wstring(), true, 0.0f)));
+        } else {
+            session().call(RequestBatch().quit());
+        }
+        EXPECT_EQ(service().wait(), 0);
+        const std::string said = service().errors();
+        EXPECT_EQ(said.find("tarnwickd: stopped: the data stream was full") != std::string::npos,
+                  c.overflows)
+            << said;
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick::test

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "client/answer.h"
 #include "platform/namespace.h"
@@ -19,6 +21,31 @@ namespace tarnwick::test {
 namespace {
 
 using client::RequestBatch;
+
+// The remembered port and rate, when both values are there.
+std::optional<std::pair<std::wstring, DWORD>> remembered_port() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Vestrel\\Tarnwick", 0, 0, &key) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    wchar_t name[64] = {};
+    DWORD name_size = sizeof name;
+    DWORD name_type = 0;
+    DWORD baud = 0;
+    DWORD baud_size = sizeof baud;
+    DWORD baud_type = 0;
+    const LSTATUS port_status = RegQueryValueExW(key, L"port", nullptr, &name_type,
+                                                 reinterpret_cast<LPBYTE>(name), &name_size);
+    const LSTATUS baud_status = RegQueryValueExW(key, L"baud", nullptr, &baud_type,
+                                                 reinterpret_cast<LPBYTE>(&baud), &baud_size);
+    RegCloseKey(key);
+    if (port_status != ERROR_SUCCESS || name_type != REG_SZ || baud_status != ERROR_SUCCESS ||
+        baud_type != REG_DWORD) {
+        return std::nullopt;
+    }
+    return std::make_pair(std::wstring(name), baud);
+}
 
 class ServicePortsTest : public ServiceTest {
   protected:
@@ -162,6 +189,89 @@ TEST_F(ServicePortsTest, ConnectPortToAMissingPortTellsTheError) {
     EXPECT_NE(answer.system_error, 0u);
     const client::Answer connect = session().ask(RequestBatch().connect(false));
     EXPECT_EQ(connect.result, 0) << "a failed set-up is not remembered";
+}
+
+TEST_F(ServicePortsTest, ConnectPortTellsWhyAPortFailed) {
+    const PseudoTerminal silent;  // a line nobody talks on
+    ASSERT_TRUE(platform::bind_port(L"COM5:", silent.slave_path()));
+    const auto other_rate = start_receiver("COM3:", {"--baud", "9600"});
+    start_service();
+    struct Case {
+        const wchar_t* port;
+        std::int32_t baud;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {L"COM9:", 4800, ERROR_FILE_NOT_FOUND},     // no such port
+        {L"", 4800, ERROR_FILE_NOT_FOUND},          // no port remembered
+        {L"COM5:", 4800, ERROR_TIMEOUT},            // no sentence within the probe's time
+        {L"COM3:", 4800, ERROR_TIMEOUT},            // a receiver heard at another rate
+        {L"COM5:", 12345, ERROR_INVALID_PARAMETER}  // a rate the line cannot take
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.port << " at " << c.baud);
+        const client::Answer answer = session().ask(RequestBatch().connect_port(c.port, c.baud));
+        EXPECT_EQ(answer.code, 1004);
+        EXPECT_EQ(answer.result, 0);
+        EXPECT_EQ(answer.system_error, c.error);
+        EXPECT_EQ(session().ask(RequestBatch().get_input_mode()).result, 0);
+    }
+    EXPECT_EQ(remembered_port(), std::nullopt) << "a failed set-up is not remembered";
+}
+
+TEST_F(ServicePortsTest, ConnectAndConnectPortWhileAnInputIsOpenKeepItAndTheRememberedPort) {
+    // The answer is 1 whatever port is named; what runs is told by GetConnection and
+    // GetInputMode. The remembered port stays that of the last serial input. Connect names the
+    // port the service holds: none, at rate 0, under a replay.
+    struct Case {
+        const char* what;
+        bool receiver;
+        std::int32_t mode;
+        std::int32_t connection;
+        const wchar_t* connect_port;
+        std::int32_t connect_baud;
+    };
+    const std::filesystem::path track = make_track(60);
+    for (const Case& c :
+         {Case{"serial", true, 1, 1, L"COM3:", 4800}, Case{"replay", false, 2, 0, L"", 0}}) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<SimProcess> receiver;
+        if (c.receiver) {
+            receiver = start_receiver("COM3:");
+        }
+        remember_port(L"COM3:", 4800);
+        start_service();
+        if (c.receiver) {
+            ASSERT_TRUE(
+                session().watch_until([&] { return session().count(reconnected_id) == 1; }, 20s));
+        } else {
+            // The start-up reconnection to COM3: goes on; its next attempt finds the replay open
+            // and ends there.
+            ASSERT_EQ(session().ask(RequestBatch().open_file(track.wstring(), true, 1.0f)).result,
+                      1);
+            ASSERT_TRUE(
+                session().watch_until([&] { return session().count(reconnected_id) == 1; }, 20s));
+            EXPECT_EQ(messages_with(reconnected_id).front()->input_mode, 2);
+        }
+        for (const wchar_t* port : {L"COM9:", L"COM3:", L""}) {
+            EXPECT_EQ(session().ask(RequestBatch().connect_port(port, 9600)).result, 1);
+        }
+        const client::Answer connect = session().ask(RequestBatch().connect(false));
+        EXPECT_EQ(connect.result, 1);
+        EXPECT_EQ(connect.port, c.connect_port);
+        EXPECT_EQ(connect.baud, c.connect_baud);
+        const auto state = session().call(RequestBatch().get_input_mode().get_connection());
+        ASSERT_TRUE(state);
+        EXPECT_EQ((*state)[0].result, c.mode);
+        EXPECT_EQ((*state)[1].result, c.connection);
+        if (c.connection == 1) {
+            EXPECT_EQ((*state)[1].port, L"COM3:");
+            EXPECT_EQ((*state)[1].baud, 4800);
+        }
+        session().call(RequestBatch().quit());
+        EXPECT_EQ(service().wait(), 0);
+        EXPECT_EQ(remembered_port(), std::make_pair(std::wstring(L"COM3:"), DWORD{4800}));
+    }
 }
 
 TEST_F(ServicePortsTest, APortAnotherProgramHoldsIsBusyForConnectPortAndTheScan) {

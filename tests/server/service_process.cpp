@@ -20,8 +20,22 @@ bool start_event_exists() {
     return true;
 }
 
-ServiceProcess::ServiceProcess(const std::vector<std::string>& args)
-    : process_(service_program(), args) {}
+namespace {
+
+// The service under a shell that puts its standard error where its standard output goes, the
+// pipe the test reads. Without tracing: traces nobody reads would fill the pipe and stall it.
+std::vector<std::string> with_errors_kept(const std::vector<std::string>& args) {
+    std::vector<std::string> words = {"-c", "unset TARNWICK_DEBUG; exec \"$0\" \"$@\" 2>&1",
+                                      service_program().string()};
+    words.insert(words.end(), args.begin(), args.end());
+    return words;
+}
+
+}  // namespace
+
+ServiceProcess::ServiceProcess(const std::vector<std::string>& args, Errors errors)
+    : process_(errors == Errors::kept ? std::filesystem::path("/bin/sh") : service_program(),
+               errors == Errors::kept ? with_errors_kept(args) : args) {}
 
 bool ServiceProcess::wait_ready(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

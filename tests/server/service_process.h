@@ -12,8 +12,12 @@ namespace tarnwick::test {
 
 class ServiceProcess {
   public:
+    // What becomes of the service's standard error: the test's own, or kept for errors().
+    enum class Errors { inherited, kept };
+
     // Starts build/<dir>/server/tarnwickd with `args` in the test's environment.
-    explicit ServiceProcess(const std::vector<std::string>& args = {});
+    explicit ServiceProcess(const std::vector<std::string>& args = {},
+                            Errors errors = Errors::inherited);
 
     // Waits until the service has signalled "TARNWICK_START"; false when it did not in time.
     bool wait_ready(std::chrono::milliseconds timeout = std::chrono::seconds(20));
@@ -21,6 +25,8 @@ class ServiceProcess {
     int wait() { return process_.wait(); }
     void signal(int number) { process_.kill(number); }
     pid_t pid() const { return process_.pid(); }
+    // With Errors::kept: everything the service wrote on standard error, once it has ended.
+    std::string errors() { return process_.read_all(); }
 
   private:
     SpawnedProcess process_;
