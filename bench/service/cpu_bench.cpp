@@ -202,7 +202,7 @@ int main(int argc, char** argv) {
         // The client drains from before the service connects: at high rates the stream would
         // overflow in the moment between the two.
         auto connection = tarnwick::bench::open_client();
-        Drain drain(std::chrono::microseconds(batching_us));
+        Drain drain{std::chrono::microseconds(batching_us)};
         std::thread draining([&drain] { drain.run(); });
         tarnwick::bench::connect_service(*connection, line.port_name(), 4800);
         sender.set_rate(rate);
