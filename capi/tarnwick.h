@@ -132,8 +132,11 @@ TARNWICK_API tarnwick_error tarnwick_quit(tarnwick_client* client);
 TARNWICK_API tarnwick_error tarnwick_enum_ports(tarnwick_client* client, char* buffer, size_t size,
                                                 size_t* needed, size_t* count);
 
-/* Connect: scans every port at every rate (in parallel when `parallel_scan` is nonzero) and
- * connects to the first receiver found; scan events arrive on the data stream meanwhile. */
+/* Connect: connects to the port and rate remembered from the last connection when they
+ * answer (result->connected 1). Otherwise result->connected is 0 and a scan of every port at
+ * every rate starts (in parallel when `parallel_scan` is nonzero); it reports on the data
+ * stream in TARNWICK_MSG_SCAN_EVENT messages, the last one TARNWICK_SCAN_END with the ports
+ * that answered, and connects nothing: tarnwick_connect_port does. */
 TARNWICK_API tarnwick_error tarnwick_connect(tarnwick_client* client, int parallel_scan,
                                              tarnwick_connection* result);
 

@@ -59,7 +59,7 @@ class CApiSession : public PrivateNamespace {
     bool next_with_id(int32_t id, tarnwick_message& message) {
         for (int skipped = 0; skipped < 500; ++skipped) {
             uint64_t lost = 0;
-            if (tarnwick_watcher_next(watcher_.get(), 10000, &message, &lost) != TARNWICK_OK) {
+            if (tarnwick_watcher_next(watcher_.get(), 30000, &message, &lost) != TARNWICK_OK) {
                 return false;
             }
             EXPECT_EQ(lost, 0U);
@@ -143,6 +143,48 @@ TEST_F(CApiSession, ConnectToASimulatedReceiverWatchRmcAndGetTheFix) {
     ASSERT_EQ(tarnwick_get_connection(client_.get(), &connection), TARNWICK_OK);
     EXPECT_EQ(connection.connected, 0);
     EXPECT_STREQ(connection.port, "");
+}
+
+TEST_F(CApiSession, AScanReportsOnTheWatcherAndEndsWithItsSummary) {
+    SimProcess receiver({"serial", "--name", "COM2:", "--baud", "9600"});
+    ASSERT_TRUE(receiver.first_line().starts_with("COM2: ")) << receiver.log();
+    open_watcher();
+    tarnwick_connection connection;
+    ASSERT_EQ(tarnwick_connect(client_.get(), 1, &connection), TARNWICK_OK);
+    EXPECT_EQ(connection.connected, 0) << "nothing remembered: a scan starts";
+
+    tarnwick_message message;
+    do {
+        ASSERT_TRUE(next_with_id(TARNWICK_MSG_SCAN_EVENT, message));
+        EXPECT_EQ(message.has_record, 0);
+    } while (message.scan.code != TARNWICK_SCAN_END);
+    ASSERT_EQ(message.scan.summary_count, 1U);
+
+    char port[TARNWICK_PORT_SIZE];
+    size_t port_needed = 0;
+    int32_t rates[8] = {};
+    size_t rate_count = 0;
+    // Asked for the sizes, then refused into a name buffer one byte too small.
+    ASSERT_EQ(tarnwick_watcher_summary_entry(watcher_.get(), 0, nullptr, 0, &port_needed, nullptr,
+                                             0, &rate_count),
+              TARNWICK_ERROR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(port_needed, sizeof "COM2:");
+    EXPECT_EQ(rate_count, 1U);
+    std::memset(port, '#', sizeof port);
+    EXPECT_EQ(tarnwick_watcher_summary_entry(watcher_.get(), 0, port, port_needed - 1, &port_needed,
+                                             rates, 8, &rate_count),
+              TARNWICK_ERROR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(port[0], '#');
+    EXPECT_EQ(rates[0], 0);
+    ASSERT_EQ(tarnwick_watcher_summary_entry(watcher_.get(), 0, port, sizeof port, &port_needed,
+                                             rates, 8, &rate_count),
+              TARNWICK_OK);
+    EXPECT_STREQ(port, "COM2:");
+    ASSERT_EQ(rate_count, 1U);
+    EXPECT_EQ(rates[0], 9600);
+    EXPECT_EQ(tarnwick_watcher_summary_entry(watcher_.get(), 1, port, sizeof port, &port_needed,
+                                             rates, 8, &rate_count),
+              TARNWICK_ERROR_INVALID_ARGUMENT);
 }
 
 TEST_F(CApiSession, AWatcherWithoutInputTimesOutAndOutlivesItsClient) {
