@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "capi/tarnwick.h"
 #include "tests/platform/namespace_fixture.h"
@@ -28,7 +29,7 @@ class CApiSession : public PrivateNamespace {
   protected:
     void SetUp() override {
         PrivateNamespace::SetUp();
-        service_ = std::make_unique<ServiceProcess>();
+        service_ = std::make_unique<ServiceProcess>(service_arguments());
         ASSERT_TRUE(service_->wait_ready());
         tarnwick_options options;
         tarnwick_options_init(&options);
@@ -48,6 +49,8 @@ class CApiSession : public PrivateNamespace {
         service_.reset();
         PrivateNamespace::TearDown();
     }
+
+    virtual std::vector<std::string> service_arguments() const { return {}; }
 
     void open_watcher() {
         tarnwick_watcher* opened = nullptr;
@@ -258,6 +261,32 @@ TEST_F(CApiSession, BadArgumentsOfALiveClientAreRefusedAndAMissingPortIsTold) {
     int32_t mode = 0;
     ASSERT_EQ(tarnwick_get_input_mode(client_.get(), &mode), TARNWICK_OK);
     EXPECT_EQ(mode, TARNWICK_INPUT_FILE);
+}
+
+class CApiSessionWithTicks : public CApiSession {
+  protected:
+    std::vector<std::string> service_arguments() const override { return {"tstamp"}; }
+};
+
+TEST_F(CApiSessionWithTicks, RmcOfAReplayedFileCarriesTheTick) {
+    int tstamp = 0;
+    ASSERT_EQ(tarnwick_get_time_stamp_mode(client_.get(), &tstamp), TARNWICK_OK);
+    EXPECT_EQ(tstamp, 1);
+    open_watcher();
+    int opened = 0;
+    ASSERT_EQ(tarnwick_open_file(client_.get(), TARNWICK_SAMPLE_TRACK, 0, 8, &opened), TARNWICK_OK);
+    ASSERT_EQ(opened, 1);
+    for (int seen = 0; seen < 2; ++seen) {
+        tarnwick_message message;
+        ASSERT_TRUE(next_with_id(TARNWICK_RMC, message));
+        EXPECT_EQ(message.has_record, 1);
+        EXPECT_EQ(message.has_tick, 1);
+    }
+    // Other records carry no tick.
+    tarnwick_message gga;
+    ASSERT_TRUE(next_with_id(TARNWICK_GGA, gga));
+    EXPECT_EQ(gga.has_tick, 0);
+    EXPECT_EQ(gga.has_record, 1);
 }
 
 }  // namespace
