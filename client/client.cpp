@@ -112,6 +112,9 @@ ClientError Client::transact(std::span<const std::uint8_t> requests,
 
 ClientError Client::send(const RequestBatch& batch, std::vector<Answer>& answers) {
     answers.clear();
+    if (!batch.complete()) {
+        return ClientError::request_too_large;
+    }
     std::vector<std::uint8_t> bytes;
     const ClientError error = transact(batch.bytes(), &batch.answer_codes(), bytes);
     if (error == ClientError::none) {

@@ -26,7 +26,9 @@ void RequestBatch::add_int(std::int32_t value) {
 
 void RequestBatch::add_string(std::wstring_view text) {
     byte_vector_ostream counted;
-    GPS::write_wstring(counted, std::wstring(text).c_str());
+    if (!GPS::write_wstring(counted, std::wstring(text).c_str())) {
+        complete_ = false;
+    }
     add_bytes(counted.bytes().data(), counted.bytes().size());
 }
 

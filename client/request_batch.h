@@ -37,6 +37,10 @@ class RequestBatch {
     // The request codes whose answers come back, in order (Quit has none).
     const std::vector<std::int32_t>& answer_codes() const noexcept { return answer_codes_; }
     bool empty() const noexcept { return bytes_.empty(); }
+    // False when a string was longer than the protocol carries. It went out as an empty
+    // count, which ConnectPort would take for "the remembered port", so such a batch is never
+    // sent.
+    bool complete() const noexcept { return complete_; }
 
   private:
     void begin(RequestCode request);
@@ -47,6 +51,7 @@ class RequestBatch {
 
     std::vector<std::uint8_t> bytes_;
     std::vector<std::int32_t> answer_codes_;
+    bool complete_ = true;
 };
 
 }  // namespace tarnwick::client

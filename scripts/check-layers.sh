@@ -15,6 +15,7 @@ declare -A may_use=(
   [ports]="base platform protocol exchange nmea nmeaio"
   [server]="base platform protocol exchange nmea nmeaio fixstore ports"
   [client]="base platform protocol exchange nmea"
+  [capi]="base protocol client"
 )
 
 failed=0

@@ -31,7 +31,7 @@ sanitizer_flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEB
 test_jobs=6
 
 echo "== format check"
-git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format --dry-run -Werror
 
 echo "== layers"
 scripts/check-layers.sh

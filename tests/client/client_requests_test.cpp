@@ -183,5 +183,20 @@ TEST_F(ClientRequests, AServiceThatDoesNotAnswerTimesOut) {
     CloseHandle(start);
 }
 
+TEST_F(ClientRequests, AStringLongerThanTheProtocolCarriesIsNeverSent) {
+    FakeService service(FakeService::Settings{});
+    auto client = open_client();
+    // Sent, it would go out as an empty name: "connect to the remembered port".
+    const std::wstring name(20000, L'C');
+    EXPECT_FALSE(client::RequestBatch().connect_port(name, 4800).complete());
+    EXPECT_TRUE(client::RequestBatch().connect_port(L"COM1:", 4800).complete());
+    client::ConnectPortResult result;
+    EXPECT_EQ(client->connect_port(name, 4800, result), ClientError::request_too_large);
+    EXPECT_FALSE(result.connected);
+    bool opened = true;
+    EXPECT_EQ(client->open_file(name, false, 1.0F, opened), ClientError::request_too_large);
+    EXPECT_EQ(service.batches(), 0);
+}
+
 }  // namespace
 }  // namespace tarnwick::test
