@@ -39,6 +39,24 @@ TEST(JsonWriter, PassesUtf8Through) {
     }
 }
 
+// Text too long to gather in the writer goes to the string on its own, escaped the same.
+TEST(JsonWriter, WritesLongTextInsideADocument) {
+    std::string text;
+    for (int i = 0; i < 300; ++i) {
+        text += static_cast<char>(i % 128);
+    }
+    std::string out;
+    {
+        tools::JsonWriter json(out);
+        json.begin_array();
+        json.integer(1);
+        json.string(text);
+        json.string(text.substr(0, 84));
+        json.end_array();
+    }
+    EXPECT_EQ(out, nlohmann::json({1, text, text.substr(0, 84)}).dump());
+}
+
 TEST(JsonWriter, NestsWithoutSpaces) {
     std::string out;
     tools::JsonWriter json(out);

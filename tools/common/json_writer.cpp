@@ -32,20 +32,42 @@ constexpr std::string_view escape_of(unsigned char byte) noexcept {
 
 }  // namespace
 
-void JsonWriter::append_string(std::string_view utf8) {
-    out_ += '"';
-    // Plain runs go in one append.
-    std::size_t plain_from = 0;
-    for (std::size_t at = 0; at < utf8.size(); ++at) {
-        const std::string_view escape = escape_of(static_cast<unsigned char>(utf8[at]));
-        if (!escape.empty()) {
-            out_.append(utf8, plain_from, at - plain_from);
-            out_ += escape;
-            plain_from = at + 1;
+void JsonWriter::string(std::string_view utf8) {
+    // Every byte escaped as \u00XX at most, the quotes and a separator.
+    constexpr std::size_t most_escaped = 6;
+    if (utf8.size() > (sizeof buffer_ - 3) / most_escaped) {
+        // Longer than the buffer can surely take: straight to the string, plain runs whole.
+        flush();
+        if (!first_) {
+            out_ += ',';
+        }
+        first_ = false;
+        out_ += '"';
+        std::size_t plain_from = 0;
+        for (std::size_t at = 0; at < utf8.size(); ++at) {
+            const std::string_view escape = escape_of(static_cast<unsigned char>(utf8[at]));
+            if (!escape.empty()) {
+                out_.append(utf8, plain_from, at - plain_from);
+                out_ += escape;
+                plain_from = at + 1;
+            }
+        }
+        out_.append(utf8, plain_from);
+        out_ += '"';
+        return;
+    }
+    char* end = start(room(utf8.size() * most_escaped + 3));
+    *end++ = '"';
+    for (const char byte : utf8) {
+        const std::string_view escape = escape_of(static_cast<unsigned char>(byte));
+        if (escape.empty()) {
+            *end++ = byte;
+        } else {
+            end = std::copy(escape.begin(), escape.end(), end);
         }
     }
-    out_.append(utf8, plain_from);
-    out_ += '"';
+    *end++ = '"';
+    done(end);
 }
 
 void JsonWriter::real(float value) {
@@ -53,13 +75,11 @@ void JsonWriter::real(float value) {
         null();
         return;
     }
-    separate();
     char shortest[32];
     const auto written = std::to_chars(std::begin(shortest), std::end(shortest), value);
     double widened = value;
     std::from_chars(std::begin(shortest), written.ptr, widened);
-    char text[json_number_max_length];
-    out_.append(text, write_json_number(text, widened));
+    done(write_json_number(start(room(json_number_max_length + 1)), widened));
 }
 
 void JsonWriter::character(char value) {
@@ -72,9 +92,12 @@ void JsonWriter::character(char value) {
         string(std::string_view(&value, 1));
         return;
     }
-    const char utf8[] = {static_cast<char>(0xC0 | (code >> 6)),
-                         static_cast<char>(0x80 | (code & 0x3F))};
-    string(std::string_view(utf8, sizeof utf8));
+    char* end = start(room(5));
+    *end++ = '"';
+    *end++ = static_cast<char>(0xC0 | (code >> 6));
+    *end++ = static_cast<char>(0x80 | (code & 0x3F));
+    *end++ = '"';
+    done(end);
 }
 
 }  // namespace tarnwick::tools
