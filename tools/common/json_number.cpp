@@ -65,8 +65,9 @@ Boundaries boundaries_of(double value) noexcept {
     return {normalized(v), {minus.f << (minus.e - plus.e), plus.e}, plus};
 }
 
+// Scaled by a cached power, the numbers get a binary exponent in [alpha, -32]: their integral
+// part then fits 32 bits and the fraction keeps at least 32.
 constexpr int alpha = -60;
-constexpr int gamma = -32;
 
 struct CachedPower {
     std::uint64_t f;
@@ -119,7 +120,7 @@ constexpr CachedPower cached_powers[] = {
     {0xAF87023B9BF0EE6B, 1066, 340},
 };
 
-// A power c = 10^-k such that alpha <= e + c.e + 64 <= gamma.
+// A power c = 10^-k such that alpha <= e + c.e + 64 <= -32.
 CachedPower cached_power_for(int e) noexcept {
     constexpr int min_decimal_exponent = -300;
     constexpr int step = 8;
@@ -154,7 +155,7 @@ void round_towards_value(char* digits, int length, std::uint64_t distance, std::
 }
 
 // Digits of a number in [low, high] close to value, all three scaled to one exponent in
-// [alpha, gamma].
+// [alpha, -32].
 void generate_digits(char* digits, int& length, int& decimal_exponent, Binary low, Binary value,
                      Binary high) noexcept {
     std::uint64_t delta = high.f - low.f;
