@@ -1,8 +1,5 @@
 #include "tools/common/record_json.h"
 
-#include <charconv>
-#include <cmath>
-#include <iterator>
 #include <variant>
 
 #include "nmea/message_id.h"
@@ -11,155 +8,145 @@
 namespace tarnwick::tools {
 namespace {
 
-using json = nlohmann::ordered_json;
-
-// A single-precision value as the shortest decimal that reads back as the same float, so that
-// 0.1f prints as 0.1 rather than as the double nearest to it. JSON has no NaN or infinity:
-// they render as null.
-json real(float value) {
-    if (!std::isfinite(value)) {
-        return nullptr;
-    }
-    char text[32];
-    const auto written = std::to_chars(std::begin(text), std::end(text), value);
-    double widened = value;
-    std::from_chars(std::begin(text), written.ptr, widened);
-    return widened;
+void write_time(JsonWriter& json, const client::Time& time) {
+    json.begin_object();
+    json.key("hour").integer(time.hour);
+    json.key("minute").integer(time.minute);
+    json.key("second").real(time.second);
+    json.end_object();
 }
 
-// The NMEA character, or null when the sentence left it empty. Bytes above 127 are taken as
-// Latin-1, so that any byte a noisy line carries still makes valid UTF-8.
-json character(char value) {
-    if (value == 0) {
-        return nullptr;
-    }
-    const auto code = static_cast<unsigned char>(value);
-    if (code < 0x80) {
-        return std::string(1, value);
-    }
-    return std::string{static_cast<char>(0xC0 | (code >> 6)),
-                       static_cast<char>(0x80 | (code & 0x3F))};
+void write_position(JsonWriter& json, const client::Position& position) {
+    json.begin_object();
+    json.key("lat_deg").integer(position.lat_deg);
+    json.key("lat_min").real(position.lat_min);
+    json.key("lat_hemi").character(position.lat_hemi);
+    json.key("lon_deg").integer(position.lon_deg);
+    json.key("lon_min").real(position.lon_min);
+    json.key("lon_hemi").character(position.lon_hemi);
+    json.end_object();
 }
 
-json time_of_day(const client::Time& time) {
-    return {{"hour", time.hour}, {"minute", time.minute}, {"second", real(time.second)}};
+void write_members(JsonWriter& json, const client::GGA& r) {
+    write_time(json.key("time"), r.time);
+    write_position(json.key("position"), r.position);
+    json.key("quality").integer(r.quality);
+    json.key("satellites").integer(r.satellites);
+    json.key("hdop").real(r.hdop);
+    json.key("altitude").real(r.altitude);
+    json.key("altitude_unit").character(r.altitude_unit);
+    json.key("separation").real(r.separation);
+    json.key("separation_unit").character(r.separation_unit);
+    json.key("dgps_age").integer(r.dgps_age);
+    json.key("dgps_station").integer(r.dgps_station);
 }
 
-json position(const client::Position& position) {
-    return {{"lat_deg", position.lat_deg},
-            {"lat_min", real(position.lat_min)},
-            {"lat_hemi", character(position.lat_hemi)},
-            {"lon_deg", position.lon_deg},
-            {"lon_min", real(position.lon_min)},
-            {"lon_hemi", character(position.lon_hemi)}};
+void write_members(JsonWriter& json, const client::GLL& r) {
+    write_position(json.key("position"), r.position);
+    write_time(json.key("time"), r.time);
+    json.key("status").character(r.status);
 }
 
-void add_members(json& out, const client::GGA& r) {
-    out["time"] = time_of_day(r.time);
-    out["position"] = position(r.position);
-    out["quality"] = r.quality;
-    out["satellites"] = r.satellites;
-    out["hdop"] = real(r.hdop);
-    out["altitude"] = real(r.altitude);
-    out["altitude_unit"] = character(r.altitude_unit);
-    out["separation"] = real(r.separation);
-    out["separation_unit"] = character(r.separation_unit);
-    out["dgps_age"] = r.dgps_age;
-    out["dgps_station"] = r.dgps_station;
-}
-
-void add_members(json& out, const client::GLL& r) {
-    out["position"] = position(r.position);
-    out["time"] = time_of_day(r.time);
-    out["status"] = character(r.status);
-}
-
-void add_members(json& out, const client::GSA& r) {
-    out["mode"] = character(r.mode);
-    out["fix_type"] = r.fix_type;
-    json prn = json::array();
+void write_members(JsonWriter& json, const client::GSA& r) {
+    json.key("mode").character(r.mode);
+    json.key("fix_type").integer(r.fix_type);
+    json.key("prn").begin_array();
     for (const std::uint8_t slot : r.prn) {
-        prn.push_back(slot);
+        json.integer(slot);
     }
-    out["prn"] = std::move(prn);
-    out["prn_count"] = r.prn_count;
-    out["pdop"] = real(r.pdop);
-    out["hdop"] = real(r.hdop);
-    out["vdop"] = real(r.vdop);
+    json.end_array();
+    json.key("prn_count").integer(r.prn_count);
+    json.key("pdop").real(r.pdop);
+    json.key("hdop").real(r.hdop);
+    json.key("vdop").real(r.vdop);
 }
 
-void add_members(json& out, const client::GSV& r) {
-    out["in_view"] = r.in_view;
-    json satellites = json::array();
+void write_members(JsonWriter& json, const client::GSV& r) {
+    json.key("in_view").integer(r.in_view);
+    json.key("satellites").begin_array();
     for (const client::Satellite& satellite : r.satellites) {
-        json entry = {{"prn", satellite.prn},
-                      {"elevation", satellite.elevation},
-                      {"azimuth", satellite.azimuth},
-                      {"snr", satellite.snr}};
+        json.begin_object();
+        json.key("prn").integer(satellite.prn);
+        json.key("elevation").integer(satellite.elevation);
+        json.key("azimuth").integer(satellite.azimuth);
+        json.key("snr").integer(satellite.snr);
         // Only the GNSS mode tags satellites; without a tag the object is as it always was.
         if (satellite.tag != 0) {
-            entry["system"] = nmea::satellite_system_name(satellite.tag >> 4);
-            entry["signal"] = satellite.tag & 0x0F;
+            json.key("system").string(nmea::satellite_system_name(satellite.tag >> 4));
+            json.key("signal").integer(satellite.tag & 0x0F);
         }
-        satellites.push_back(std::move(entry));
+        json.end_object();
     }
-    out["satellites"] = std::move(satellites);
+    json.end_array();
 }
 
-void add_members(json& out, const client::GSASystems& r) {
-    json systems = json::array();
+void write_members(JsonWriter& json, const client::GSASystems& r) {
+    json.key("systems").begin_array();
     for (const std::uint8_t system : r.system) {
-        systems.push_back(system == 0 ? json(nullptr) : json(nmea::satellite_system_name(system)));
+        if (system == 0) {
+            json.null();
+        } else {
+            json.string(nmea::satellite_system_name(system));
+        }
     }
-    out["systems"] = std::move(systems);
+    json.end_array();
 }
 
-void add_members(json& out, const client::RMC& r) {
-    out["time"] = time_of_day(r.time);
-    out["status"] = character(r.status);
-    out["position"] = position(r.position);
-    out["speed"] = real(r.speed);
-    out["course"] = real(r.course);
-    out["day"] = r.day;
-    out["month"] = r.month;
-    out["year"] = r.year;
-    out["variation"] = real(r.variation);
-    out["variation_dir"] = character(r.variation_dir);
+void write_members(JsonWriter& json, const client::RMC& r) {
+    write_time(json.key("time"), r.time);
+    json.key("status").character(r.status);
+    write_position(json.key("position"), r.position);
+    json.key("speed").real(r.speed);
+    json.key("course").real(r.course);
+    json.key("day").integer(r.day);
+    json.key("month").integer(r.month);
+    json.key("year").integer(r.year);
+    json.key("variation").real(r.variation);
+    json.key("variation_dir").character(r.variation_dir);
 }
 
-void add_members(json& out, const client::VTG& r) {
-    out["course_true"] = real(r.course_true);
-    out["course_true_ref"] = character(r.course_true_ref);
-    out["course_magnetic"] = real(r.course_magnetic);
-    out["course_magnetic_ref"] = character(r.course_magnetic_ref);
-    out["speed_knots"] = real(r.speed_knots);
-    out["speed_knots_unit"] = character(r.speed_knots_unit);
-    out["speed_kmh"] = real(r.speed_kmh);
-    out["speed_kmh_unit"] = character(r.speed_kmh_unit);
+void write_members(JsonWriter& json, const client::VTG& r) {
+    json.key("course_true").real(r.course_true);
+    json.key("course_true_ref").character(r.course_true_ref);
+    json.key("course_magnetic").real(r.course_magnetic);
+    json.key("course_magnetic_ref").character(r.course_magnetic_ref);
+    json.key("speed_knots").real(r.speed_knots);
+    json.key("speed_knots_unit").character(r.speed_knots_unit);
+    json.key("speed_kmh").real(r.speed_kmh);
+    json.key("speed_kmh_unit").character(r.speed_kmh_unit);
 }
 
-void add_members(json& out, const client::PORZA& r) {
-    out["param1"] = r.param1;
-    out["param2"] = r.param2;
-    out["param3"] = r.param3;
+void write_members(JsonWriter& json, const client::PORZA& r) {
+    json.key("param1").integer(r.param1);
+    json.key("param2").integer(r.param2);
+    json.key("param3").integer(r.param3);
 }
 
-void add_members(json& out, const client::PORZX& r) {
-    out["param1"] = r.param1;
-    out["receiver"] = r.receiver;
-    out["param5"] = r.param5;
-    out["param6"] = character(r.param6);
+void write_members(JsonWriter& json, const client::PORZX& r) {
+    json.key("param1").integer(r.param1);
+    json.key("receiver").integer(r.receiver);
+    json.key("param5").integer(r.param5);
+    json.key("param6").character(r.param6);
 }
 
 }  // namespace
 
-json record_to_json(const client::Record& record) {
-    json out;
+void write_record_members(JsonWriter& json, const client::Record& record) {
     const std::int32_t id = client::record_id(record);
-    out["id"] = id;
-    out["type"] = message_type_name(id);
-    std::visit([&out](const auto& r) { add_members(out, r); }, record);
-    return out;
+    json.key("id").integer(id);
+    json.key("type").string(message_type_name(id));
+    std::visit([&json](const auto& r) { write_members(json, r); }, record);
+}
+
+void write_record(JsonWriter& json, const client::Record& record) {
+    json.begin_object();
+    write_record_members(json, record);
+    json.end_object();
+}
+
+void append_record_json(std::string& out, const client::Record& record) {
+    JsonWriter json(out);
+    write_record(json, record);
 }
 
 }  // namespace tarnwick::tools

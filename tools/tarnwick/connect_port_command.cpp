@@ -1,5 +1,4 @@
 #include <cstdio>
-#include <nlohmann/json.hpp>
 
 #include "platform/win32.h"
 #include "tools/tarnwick/commands.h"
@@ -68,15 +67,19 @@ int run_connect_port(const ConnectPortOptions& options) {
     const client::Answer& connection = answers[1];
     const std::int32_t mode = answers[2].result;
     if (options.json) {
-        nlohmann::ordered_json out{{"connected", result.result == 1}};
+        std::string text;
+        tools::JsonWriter json(text);
+        json.begin_object();
+        json.key("connected").boolean(result.result == 1);
         if (result.result == 1) {
-            out["port"] = narrow(connection.port);
-            out["baud"] = connection.baud;
-            out["input"] = input_mode_json(mode);
+            json.key("port").string(narrow(connection.port));
+            json.key("baud").integer(connection.baud);
+            write_input_mode(json.key("input"), mode);
         } else {
-            out["system_error"] = result.system_error;
+            json.key("system_error").integer(result.system_error);
         }
-        std::printf("%s\n", out.dump().c_str());
+        json.end_object();
+        std::printf("%s\n", text.c_str());
     }
     if (result.result != 1) {
         const std::uint32_t e = result.system_error;

@@ -6,18 +6,14 @@
 #include <memory>
 #include <string>
 
-#include "client/record_conversion.h"
 #include "nmea/parser.h"
 #include "nmeaio/sentence_assembler.h"
 #include "nmeaio/sentence_dispatch.h"
-#include "tools/common/record_hex.h"
-#include "tools/common/record_json.h"
+#include "tools/common/record_line.h"
 #include "tools/tarnwick/decode_statistics.h"
 
 namespace tarnwick::cli {
 namespace {
-
-enum class OutputFormat { Raw, Json };
 
 struct DecodeOptions {
     std::string framing_name = "serial";
@@ -30,7 +26,7 @@ struct DecodeOptions {
 // Prints every delivered record as one line, through a buffer that goes out in large writes.
 class RecordPrinter final : public CNMEAListener {
   public:
-    RecordPrinter(OutputFormat format, DecodeStatistics& statistics) noexcept
+    RecordPrinter(tools::RecordFormat format, DecodeStatistics& statistics) noexcept
         : format_(format), statistics_(statistics) {}
     ~RecordPrinter() { flush(); }
     RecordPrinter(const RecordPrinter&) = delete;
@@ -38,14 +34,7 @@ class RecordPrinter final : public CNMEAListener {
 
     void on_message(int id, CNMEARecord* record) override {
         statistics_.count_delivered(id);
-        if (format_ == OutputFormat::Raw) {
-            pending_ += std::to_string(id);
-            pending_ += ' ';
-            tools::append_record_hex(pending_, *record);
-        } else {
-            pending_ += tools::record_to_json(*client::to_record(id, *record)).dump();
-        }
-        pending_ += '\n';
+        tools::append_record_line(pending_, format_, id, *record);
         if (pending_.size() >= flush_threshold) {
             flush();
         }
@@ -59,7 +48,7 @@ class RecordPrinter final : public CNMEAListener {
 
   private:
     static constexpr std::size_t flush_threshold = std::size_t{1} << 16;
-    OutputFormat format_;
+    tools::RecordFormat format_;
     DecodeStatistics& statistics_;
     std::string pending_;
 };
@@ -69,8 +58,8 @@ constexpr std::size_t chunk_size = std::size_t{1} << 16;
 int decode(const DecodeOptions& options) {
     const SentenceFraming framing =
         options.framing_name == "file" ? SentenceFraming::File : SentenceFraming::Stream;
-    const OutputFormat format =
-        options.format_name == "json" ? OutputFormat::Json : OutputFormat::Raw;
+    const tools::RecordFormat format =
+        options.format_name == "json" ? tools::RecordFormat::Json : tools::RecordFormat::Raw;
     const bool from_stdin = options.input == "-";
     std::FILE* input = from_stdin ? stdin : std::fopen(options.input.c_str(), "rb");
     auto report_unreadable = [&] {

@@ -18,10 +18,16 @@ int run_fix(const ServiceOptions& options) {
         return report_error("fix", error);
     }
     if (options.json) {
-        std::printf("%s\n", nlohmann::ordered_json{{"fix", fix ? tools::record_to_json(*fix)
-                                                               : nlohmann::ordered_json()}}
-                                .dump()
-                                .c_str());
+        std::string text;
+        tools::JsonWriter json(text);
+        json.begin_object();
+        if (fix) {
+            tools::write_record(json.key("fix"), *fix);
+        } else {
+            json.key("fix").null();
+        }
+        json.end_object();
+        std::printf("%s\n", text.c_str());
     } else if (fix) {
         std::printf("%s\n", fix_text(*fix).c_str());
     }

@@ -10,56 +10,74 @@
 namespace tarnwick::cli {
 namespace {
 
-using json = nlohmann::ordered_json;
-
-json scan_json(const client::ScanEvent& scan) {
-    json out = {{"id", client::scan_event_id},
-                {"type", "ScanEvent"},
-                {"event", client::scan_event_name(scan.code)},
-                {"code", scan.code},
-                {"port", narrow(scan.port)},
-                {"value", scan.value}};
+void write_scan(tools::JsonWriter& json, const client::ScanEvent& scan) {
+    json.key("type").string("ScanEvent");
+    json.key("event").string(client::scan_event_name(scan.code));
+    json.key("code").integer(scan.code);
+    json.key("port").string(narrow(scan.port));
+    json.key("value").integer(scan.value);
     if (scan.code == client::scan_end) {
-        json summary = json::array();
+        json.key("summary").begin_array();
         for (const client::ScanPortRates& port : scan.summary) {
-            summary.push_back({{"port", narrow(port.port)}, {"rates", port.rates}});
+            json.begin_object();
+            json.key("port").string(narrow(port.port));
+            json.key("rates").begin_array();
+            for (const std::int32_t rate : port.rates) {
+                json.integer(rate);
+            }
+            json.end_array();
+            json.end_object();
         }
-        out["summary"] = std::move(summary);
+        json.end_array();
     }
-    return out;
+}
+
+void write_notification(tools::JsonWriter& json, const client::StreamMessage& message) {
+    json.key("id").integer(message.id);
+    switch (message.id) {
+        case client::scan_event_id:
+            write_scan(json, message.scan);
+            return;
+        case client::input_lost_id:
+            json.key("type").string("InputLost");
+            return;
+        case client::input_ended_id:
+            json.key("type").string("InputEnded");
+            return;
+        case client::reconnected_id:
+            json.key("type").string("Reconnected");
+            json.key("input_mode").integer(message.input_mode);
+            return;
+        default:
+            json.key("type").null();
+            return;
+    }
 }
 
 }  // namespace
 
-json input_mode_json(std::int32_t mode) {
-    return {{"mode", mode},
-            {"serial", (mode & client::input_serial) != 0},
-            {"file", (mode & client::input_file) != 0},
-            {"memory", (mode & client::input_memory) != 0},
-            {"recording", (mode & client::input_recording) != 0}};
+void write_input_mode(tools::JsonWriter& json, std::int32_t mode) {
+    json.begin_object();
+    json.key("mode").integer(mode);
+    json.key("serial").boolean((mode & client::input_serial) != 0);
+    json.key("file").boolean((mode & client::input_file) != 0);
+    json.key("memory").boolean((mode & client::input_memory) != 0);
+    json.key("recording").boolean((mode & client::input_recording) != 0);
+    json.end_object();
 }
 
-json message_json(const client::StreamMessage& message) {
+void append_message_json(std::string& out, const client::StreamMessage& message) {
+    tools::JsonWriter json(out);
+    json.begin_object();
     if (message.record) {
-        json out = tools::record_to_json(*message.record);
+        tools::write_record_members(json, *message.record);
         if (message.tick) {
-            out["tick"] = *message.tick;
+            json.key("tick").integer(*message.tick);
         }
-        return out;
+    } else {
+        write_notification(json, message);
     }
-    switch (message.id) {
-        case client::scan_event_id:
-            return scan_json(message.scan);
-        case client::input_lost_id:
-            return {{"id", message.id}, {"type", "InputLost"}};
-        case client::input_ended_id:
-            return {{"id", message.id}, {"type", "InputEnded"}};
-        case client::reconnected_id:
-            return {
-                {"id", message.id}, {"type", "Reconnected"}, {"input_mode", message.input_mode}};
-        default:
-            return {{"id", message.id}, {"type", nullptr}};
-    }
+    json.end_object();
 }
 
 std::string message_raw(const client::StreamMessage& message) {

@@ -29,15 +29,26 @@ int run_status(const ServiceOptions& options) {
     const bool tstamp = answers[2].result == 1;
     const client::Answer& fix = answers[3];
     if (options.json) {
-        nlohmann::ordered_json out;
-        out["input"] = input_mode_json(mode.result);
-        out["connection"] = connection.result == 1
-                                ? nlohmann::ordered_json{{"port", narrow(connection.port)},
-                                                         {"baud", connection.baud}}
-                                : nlohmann::ordered_json(nullptr);
-        out["tstamp"] = tstamp;
-        out["fix"] = fix.fix ? tools::record_to_json(*fix.fix) : nlohmann::ordered_json();
-        std::printf("%s\n", out.dump().c_str());
+        std::string text;
+        tools::JsonWriter json(text);
+        json.begin_object();
+        write_input_mode(json.key("input"), mode.result);
+        if (connection.result == 1) {
+            json.key("connection").begin_object();
+            json.key("port").string(narrow(connection.port));
+            json.key("baud").integer(connection.baud);
+            json.end_object();
+        } else {
+            json.key("connection").null();
+        }
+        json.key("tstamp").boolean(tstamp);
+        if (fix.fix) {
+            tools::write_record(json.key("fix"), *fix.fix);
+        } else {
+            json.key("fix").null();
+        }
+        json.end_object();
+        std::printf("%s\n", text.c_str());
         return exit_ok;
     }
     std::printf("input:       %s\n", input_mode_text(mode.result).c_str());

@@ -19,7 +19,9 @@ struct WatchOptions : ServiceOptions {
 
 std::string render(const std::string& format, const client::StreamMessage& message) {
     if (format == "json") {
-        return message_json(message).dump();
+        std::string line;
+        append_message_json(line, message);
+        return line;
     }
     if (format == "raw") {
         return message_raw(message);
