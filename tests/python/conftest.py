@@ -61,10 +61,12 @@ def _stop(process):
 
 
 @pytest.fixture
-def service(home):
-    """A running tarnwickd; at the end it must quit with status 0 (the test may quit it
-    itself), else it is killed and the test fails."""
-    process = subprocess.Popen([str(TARNWICKD)], stdin=subprocess.DEVNULL)
+def service(request, home):
+    """A running tarnwickd (its arguments by indirect parametrization); at the end it must quit
+    with status 0 (the test may quit it itself), else it is killed and the test fails.
+    """
+    args = getattr(request, "param", [])
+    process = subprocess.Popen([str(TARNWICKD), *args], stdin=subprocess.DEVNULL)
     try:
         wait_until(
             lambda: process.poll() is not None or tarnwick.service_running(),
@@ -135,3 +137,10 @@ def python_cli(*args, **kwargs):
         text=True,
         **kwargs,
     )
+
+
+@pytest.fixture
+def connected(client, receiver):
+    """The client, its service connected to the simulated receiver."""
+    client.connect_port(receiver.name, 4800)
+    return client
