@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer,
-# again under ThreadSanitizer, a format check, a short run of every libFuzzer target, and the
-# unit tests and one service session cross-built for aarch64 and 32-bit ARM, run under qemu-user.
-# Usage: scripts/test.sh [--no-tsan] [--no-fuzz] [--no-cross] [--fuzz-seconds N]
+# the Python package's tests against a release build, again under ThreadSanitizer, a format
+# check, a short run of every libFuzzer target, and the unit tests and one service session
+# cross-built for aarch64 and 32-bit ARM, run under qemu-user.
+# Usage: scripts/test.sh [--no-python] [--no-tsan] [--no-fuzz] [--no-cross] [--fuzz-seconds N]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+run_python=1
 run_tsan=1
 run_fuzz=1
 run_cross=1
 fuzz_seconds=12
 while (($#)); do
   case "$1" in
+    --no-python) run_python=0 ;;
     --no-tsan) run_tsan=0 ;;
     --no-fuzz) run_fuzz=0 ;;
     --no-cross) run_cross=0 ;;
@@ -32,6 +35,7 @@ test_jobs=6
 
 echo "== format check"
 git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format --dry-run -Werror
+black --check --quiet python tests/python
 
 echo "== layers"
 scripts/check-layers.sh
@@ -42,6 +46,20 @@ cmake -S . -B build/asan -G Ninja -DTARNWICK_SANITIZE=address -DTARNWICK_WERROR=
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan -j "$test_jobs" --output-on-failure
+
+if ((run_python)); then
+  echo "== Python package tests (release build)"
+  # Uninstrumented: an ASan-built library would need libasan preloaded into the interpreter.
+  # The same tree and targets as scripts/demo.sh, plus the shared library.
+  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNWICK_TESTS=OFF \
+    ${CMAKE_CXX_COMPILER_LAUNCHER:+-DCMAKE_CXX_COMPILER_LAUNCHER=$CMAKE_CXX_COMPILER_LAUNCHER} \
+    ${CMAKE_C_COMPILER_LAUNCHER:+-DCMAKE_C_COMPILER_LAUNCHER=$CMAKE_C_COMPILER_LAUNCHER} \
+    >/dev/null
+  cmake --build build/release -j "$jobs" --target tarnwickd tarnwick tarnwick-sim tarnwick_shared
+  # Debian's pytest runs on the system interpreter, whatever python3 comes first on PATH.
+  TARNWICK_BUILD_DIR=$PWD/build/release TARNWICK_LIBRARY=$PWD/build/release/capi/libtarnwick.so.0 \
+    PYTHONDONTWRITEBYTECODE=1 pytest-3 -q -p no:cacheprovider tests/python
+fi
 
 if ((run_tsan)); then
   echo "== TSan build and tests"
