@@ -4,14 +4,14 @@ import ctypes
 import os
 import threading
 from dataclasses import dataclass
-from typing import Iterator, List, Optional, Union
+from typing import Any, Iterator, List, Optional, Union
 
 from . import _capi
 from .errors import (
     BufferTooSmallError,
     InvalidArgumentError,
     RequestRefusedError,
-    TarnwickError,
+    TimedOutError,
     error_for_code,
 )
 from .records import (
@@ -20,6 +20,7 @@ from .records import (
     InputEnded,
     InputLost,
     InputMode,
+    Message,
     Reconnected,
     RMC,
     ScanEvent,
@@ -30,6 +31,8 @@ from .records import (
 
 # A uint32 of milliseconds, less one: the C side takes nothing longer in one wait.
 _LONGEST_WAIT_MS = 0xFFFFFFFE
+# Watcher.next without a timeout of its own takes the watcher's.
+_WATCHER_TIMEOUT = object()
 PathLike = Union[str, bytes, "os.PathLike[str]"]
 
 
@@ -302,9 +305,6 @@ class Client(_Handle):
         return Watcher(self, timeout=timeout)
 
 
-Message = object
-
-
 class Watcher(_Handle):
     """The data stream as an iterator of messages (records.py), from the moment it opens.
 
@@ -341,9 +341,10 @@ class Watcher(_Handle):
     def __next__(self) -> Message:
         return self.next()
 
-    def next(self, timeout: Optional[float] = ...) -> Message:  # type: ignore[assignment]
-        """The next message; `timeout` overrides the watcher's for this call."""
-        if timeout is ...:
+    def next(self, timeout: Any = _WATCHER_TIMEOUT) -> Message:
+        """The next message; `timeout` (seconds, None: without end) overrides the watcher's
+        for this call."""
+        if timeout is _WATCHER_TIMEOUT:
             timeout = self.timeout
         message = _capi.tarnwick_message()
         lost = ctypes.c_uint64()
@@ -359,7 +360,7 @@ class Watcher(_Handle):
                     pointer, wait, ctypes.byref(message), ctypes.byref(lost)
                 )
                 self.lost += lost.value
-                if code == 5 and timeout is None:
+                if code == TimedOutError.code and timeout is None:
                     continue
                 _check(code)
                 return self._convert(message)
@@ -432,6 +433,3 @@ class Watcher(_Handle):
             port=port.value.decode("utf-8", "replace"),
             rates=list(rates[: rate_count.value]),
         )
-
-
-__all__ = ["Client", "Connection", "Watcher", "service_running", "TarnwickError"]

@@ -9,7 +9,7 @@ import dataclasses
 import enum
 import struct
 from dataclasses import dataclass, field
-from typing import Any, ClassVar, Dict, List, Optional
+from typing import Any, ClassVar, Dict, List, Optional, Union
 
 from . import _capi
 
@@ -236,6 +236,23 @@ class UnknownMessage:
 
 
 SCAN_END = 17
+
+Message = Union[
+    GGA,
+    GLL,
+    GSA,
+    GSV,
+    RMC,
+    VTG,
+    PORZA,
+    PORZX,
+    GSASystems,
+    ScanEvent,
+    InputLost,
+    InputEnded,
+    Reconnected,
+    UnknownMessage,
+]
 
 MESSAGE_TYPES = (
     GGA,
