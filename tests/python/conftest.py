@@ -8,6 +8,7 @@ import os
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 from pathlib import Path
 
@@ -94,19 +95,26 @@ class Receiver:
 
     def __init__(self, name, *args):
         self.name = name
+        # The simulator logs each command it reads on standard error.
+        self.log_file = tempfile.TemporaryFile("w+")
         self.process = subprocess.Popen(
             [str(SIM), "serial", "--name", name, *args],
             stdin=subprocess.DEVNULL,
             stdout=subprocess.PIPE,
-            stderr=subprocess.DEVNULL,
+            stderr=self.log_file,
             text=True,
         )
         self.first_line = self.process.stdout.readline().strip()
         assert self.first_line.startswith(name + " /dev/"), self.first_line
 
+    def log(self):
+        self.log_file.seek(0)
+        return self.log_file.read()
+
     def close(self):
         _stop(self.process)
         self.process.stdout.close()
+        self.log_file.close()
 
 
 @pytest.fixture
