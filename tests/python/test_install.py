@@ -25,6 +25,7 @@ def test_a_venv_installs_the_package_offline_and_runs_it(tmp_path, home):
             str(venv / "bin" / "pip"),
             "install",
             "--quiet",
+            "--no-cache-dir",
             "--no-index",
             "--no-build-isolation",
             str(source),
