@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer,
-# the Python package's tests against a release build, again under ThreadSanitizer, a format
-# check, a short run of every libFuzzer target, and the unit tests and one service session
-# cross-built for aarch64 and 32-bit ARM, run under qemu-user.
+# Builds and runs every test: the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer
+# and again under ThreadSanitizer, the Python package's tests against a release build, a format
+# check (C and C++, and Python), a short run of every libFuzzer target, and the unit tests and
+# one service session cross-built for aarch64 and 32-bit ARM, run under qemu-user.
 # Usage: scripts/test.sh [--no-python] [--no-tsan] [--no-fuzz] [--no-cross] [--fuzz-seconds N]
 set -euo pipefail
 cd "$(dirname "$0")/.."
