@@ -134,11 +134,12 @@ def next_of(watcher, kind, limit=500):
     raise AssertionError(f"no {kind.__name__} among {limit} messages")
 
 
-def python_cli(*args, **kwargs):
-    """python -m tarnwick from the source tree, with this interpreter."""
+def python_cli(*args, module=True, **kwargs):
+    """python -m tarnwick (or, module False, python with `args`) from the source tree, with
+    this interpreter."""
     env = dict(os.environ, PYTHONPATH=str(ROOT / "python"))
     return subprocess.run(
-        [sys.executable, "-m", "tarnwick", *args],
+        [sys.executable, *(["-m", "tarnwick"] if module else []), *args],
         env=env,
         stdin=subprocess.DEVNULL,
         capture_output=True,
