@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   tmux procps pkgconf
+  python3-gpxpy python3-pytest black
   g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user-static
 )
 
