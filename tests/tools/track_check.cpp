@@ -49,9 +49,11 @@ TrackCheck check_track(const std::string& format, const std::filesystem::path& t
 }
 
 std::filesystem::path decoded_records(const std::filesystem::path& input,
-                                      const std::filesystem::path& dir, bool gnss) {
+                                      const std::filesystem::path& dir, bool gnss,
+                                      const std::string& framing) {
     const auto records = dir / (input.stem().string() + ".records.json");
-    std::vector<std::string> arguments = {"decode", "--format", "json", input.string()};
+    std::vector<std::string> arguments = {"decode",    "--format", "json",
+                                          "--framing", framing,    input.string()};
     if (gnss) {
         arguments.insert(arguments.begin() + 1, "--gnss");
     }

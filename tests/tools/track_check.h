@@ -23,6 +23,7 @@ TrackCheck check_track(const std::string& format, const std::filesystem::path& t
 
 // `tarnwick decode --format json` of input into a file of `dir`; returns its path.
 std::filesystem::path decoded_records(const std::filesystem::path& input,
-                                      const std::filesystem::path& dir, bool gnss = false);
+                                      const std::filesystem::path& dir, bool gnss = false,
+                                      const std::string& framing = "serial");
 
 }  // namespace tarnwick::test

@@ -45,9 +45,10 @@ class DecodeTrack : public testing::Test {
 
     // Decodes input as `format` into a file; the run's exit code is checked.
     std::filesystem::path track_of(const std::filesystem::path& input, const std::string& format,
-                                   bool gnss = false) {
+                                   bool gnss = false, const std::string& framing = "serial") {
         const auto track = dir_.path() / (input.stem().string() + "." + format);
-        std::vector<std::string> arguments = {"decode", "--format", format, input.string()};
+        std::vector<std::string> arguments = {"decode",    "--format", format,
+                                              "--framing", framing,    input.string()};
         if (gnss) {
             arguments.insert(arguments.begin() + 1, "--gnss");
         }
@@ -217,6 +218,39 @@ TEST_F(DecodeTrack, AValidFixOffTheGlobeIsLeftOutAndAnImpossibleDateLosesOnlyThe
         input("pole.nmea", sentence("GPRMC,093001.00,A,9000.000,S,18000.000,E,,,140326,,,A")),
         "gpx"));
     EXPECT_NE(pole.find("<trkpt lat=\"-90\" lon=\"-180\">"), std::string::npos) << pole;
+}
+
+TEST_F(DecodeTrack, RealCapturesGiveOnePointPerValidFix) {
+    TARNWICK_REQUIRE_CORPUS();
+    int points = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus_dir())) {
+        if (entry.path().extension() != ".log") {
+            continue;
+        }
+        for (const bool gnss : {false, true}) {
+            const auto records = decoded_records(entry.path(), dir_.path(), gnss, "file");
+            for (const char* format : {"gpx", "geojson"}) {
+                const std::string what =
+                    entry.path().filename().string() + " " + format + (gnss ? " gnss" : "");
+                const TrackCheck checked =
+                    check_track(format, track_of(entry.path(), format, gnss, "file"), records);
+                EXPECT_TRUE(checked.passed) << what << "\n" << checked.report;
+                points += checked.points;
+            }
+        }
+    }
+    EXPECT_GT(points, 0) << "the captures hold valid fixes";
+}
+
+TEST_F(DecodeTrack, OutputThatCannotBeWrittenIsAnError) {
+    const auto path = input("in.nmea", gga_first);
+    for (const char* format : {"gpx", "geojson"}) {
+        const ToolRun run =
+            run_tool(built_program("tools/tarnwick/tarnwick"),
+                     {"decode", "--format", format, path.string()}, {}, "/dev/full");
+        EXPECT_EQ(run.exit_code, 1) << format;
+        EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
+    }
 }
 
 }  // namespace
