@@ -218,6 +218,13 @@ TEST_F(DecodeTrack, AValidFixOffTheGlobeIsLeftOutAndAnImpossibleDateLosesOnlyThe
         input("pole.nmea", sentence("GPRMC,093001.00,A,9000.000,S,18000.000,E,,,140326,,,A")),
         "gpx"));
     EXPECT_NE(pole.find("<trkpt lat=\"-90\" lon=\"-180\">"), std::string::npos) << pole;
+    // Nought south, nought west and an altitude of -0 are all plain 0.
+    const std::string zero = read_file(track_of(
+        input("zero.nmea", sentence("GPGGA,093001.00,0000.000,S,00000.000,W,1,05,1.0,-0.0,M,,M,,") +
+                               sentence("GPRMC,093001.00,A,0000.000,S,00000.000,W,,,140326,,,A")),
+        "gpx"));
+    EXPECT_NE(zero.find("<trkpt lat=\"0\" lon=\"0\">\n    <ele>0</ele>"), std::string::npos)
+        << zero;
 }
 
 TEST_F(DecodeTrack, RealCapturesGiveOnePointPerValidFix) {

@@ -10,7 +10,8 @@ namespace {
 
 constexpr double metres_per_second_per_knot = 1852.0 / 3600.0;
 
-// Rounded to `scale` (a power of ten) parts; +0.0 so that a tiny negative value is not "-0".
+// Rounded to `scale` (a power of ten) parts. Adding +0.0 here and below turns -0 into 0, which
+// readers would otherwise show as "-0".
 double rounded(double value, double scale) {
     return std::round(value * scale) / scale + 0.0;
 }
@@ -19,7 +20,7 @@ std::optional<double> finite(float value) {
     if (!std::isfinite(value)) {
         return std::nullopt;
     }
-    return as_written(value);
+    return as_written(value) + 0.0;
 }
 
 // An empty field decodes as 0, and no receiver reports a dilution below 1.
@@ -39,7 +40,7 @@ std::optional<double> degrees(std::int32_t whole, float minutes, char hemisphere
     if (value > limit) {
         return std::nullopt;
     }
-    return hemisphere == positive ? value : -value;
+    return hemisphere == positive ? value : -value + 0.0;
 }
 
 bool leap(int year) {
