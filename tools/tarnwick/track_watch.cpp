@@ -1,6 +1,5 @@
 #include "tools/tarnwick/track_watch.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -8,6 +7,7 @@
 #include "client/watcher.h"
 #include "tools/common/track_log.h"
 #include "tools/tarnwick/service_command.h"
+#include "tools/tarnwick/stream_follower.h"
 
 namespace tarnwick::cli {
 namespace {
@@ -35,45 +35,20 @@ int run_track_watch(client::Client& client, const TrackWatchOptions& options,
         error != client::ClientError::none) {
         return report_error("watch", error);
     }
-    using clock = std::chrono::steady_clock;
-    const bool bounded = options.seconds > 0;
-    const auto deadline =
-        clock::now() + milliseconds(static_cast<long long>(options.seconds * 1000));
     std::string text;
     tools::TrackLog log(options.format, text, options.points);
     write_out(text);
-    client::ClientError failed = client::ClientError::none;
-    while (!stops.arrived()) {
-        milliseconds wait = signal_check_period;
-        if (bounded) {
-            const auto left = std::chrono::ceil<milliseconds>(deadline - clock::now());
-            if (left.count() <= 0) {
-                break;
+    const client::ClientError failed = follow_stream(
+        *watcher, {.seconds = options.seconds, .longest_wait = signal_check_period},
+        [&stops] { return stops.arrived(); },
+        [&](const client::StreamMessage& message) {
+            if (!message.record) {
+                return true;
             }
-            wait = std::min(wait, left);
-        }
-        client::StreamMessage message;
-        std::uint64_t lost = 0;
-        const auto error = watcher->next(wait, message, lost);
-        if (lost != 0) {
-            std::fprintf(stderr, "tarnwick watch: %llu messages lost (this watcher fell behind)\n",
-                         static_cast<unsigned long long>(lost));
-        }
-        if (error == client::ClientError::timed_out) {
-            continue;
-        }
-        if (error != client::ClientError::none) {
-            failed = error;
-            break;
-        }
-        if (message.record) {
             const bool more = log.add(*message.record);
             write_out(text);
-            if (!more) {
-                break;
-            }
-        }
-    }
+            return more;
+        });
     // Whatever ended the log, what the reader has is a whole document.
     log.finish();
     write_out(text);

@@ -1,6 +1,5 @@
 #include <signal.h>
 
-#include <chrono>
 #include <cstdio>
 #include <optional>
 
@@ -8,6 +7,7 @@
 #include "tools/tarnwick/commands.h"
 #include "tools/tarnwick/message_format.h"
 #include "tools/tarnwick/service_command.h"
+#include "tools/tarnwick/stream_follower.h"
 #include "tools/tarnwick/track_watch.h"
 #include "tools/tarnwick/view/live_view.h"
 
@@ -61,37 +61,16 @@ int run_watch(const WatchOptions& options) {
         error != client::ClientError::none) {
         return report_error("watch", error);
     }
-    using clock = std::chrono::steady_clock;
-    const bool bounded = options.seconds > 0;
-    const auto deadline =
-        clock::now() + std::chrono::milliseconds(static_cast<long long>(options.seconds * 1000));
     long long shown = 0;
-    while (options.count == 0 || shown < options.count) {
-        auto wait = std::chrono::milliseconds(1000);
-        if (bounded) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now());
-            if (left.count() <= 0) {
-                break;
-            }
-            wait = std::min(wait, left);
-        }
-        client::StreamMessage message;
-        std::uint64_t lost = 0;
-        const auto error = watcher->next(wait, message, lost);
-        if (error == client::ClientError::timed_out) {
-            continue;
-        }
-        if (error != client::ClientError::none) {
-            return report_error("watch", error);
-        }
-        if (lost != 0) {
-            std::fprintf(stderr, "tarnwick watch: %llu messages lost (this watcher fell behind)\n",
-                         static_cast<unsigned long long>(lost));
-        }
-        std::printf("%s\n", render(options.format, message).c_str());
-        std::fflush(stdout);
-        ++shown;
+    const auto error = follow_stream(
+        *watcher, {.seconds = options.seconds}, [] { return false; },
+        [&](const client::StreamMessage& message) {
+            std::printf("%s\n", render(options.format, message).c_str());
+            std::fflush(stdout);
+            return options.count == 0 || ++shown < options.count;
+        });
+    if (error != client::ClientError::none) {
+        return report_error("watch", error);
     }
     if (std::ferror(stdout)) {
         return fail("watch", "cannot write the messages", exit_request_failed);
