@@ -1,7 +1,6 @@
 #include "tools/common/json_writer.h"
 
 #include <cmath>
-#include <iterator>
 
 #include "tools/common/json_number.h"
 
