@@ -1,6 +1,7 @@
 #include "client/detached_spawn.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +12,11 @@ namespace {
 
 // Only async-signal-safe calls from here on: the caller may have other threads.
 [[noreturn]] void run_grandchild(const char* program, int report) {
+    // A caller that blocks its stop signals to end in order (watch's track logs) must not
+    // leave them blocked for the service, which outlives it.
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     const int null_device = open("/dev/null", O_RDWR);
     if (null_device >= 0) {
         dup2(null_device, STDIN_FILENO);

@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   tmux procps pkgconf
-  python3 python3-pytest python3-venv python3-setuptools python3-wheel black
+  python3 python3-pytest python3-venv python3-setuptools python3-wheel python3-gpxpy black
   g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user-static
 )
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -49,6 +51,47 @@ TEST_F(ServiceEndToEnd, TheLibraryStartsTheRegisteredServiceAndQuitStopsIt) {
               ClientError::none);
     EXPECT_EQ(answers[0].result, 0);
     EXPECT_EQ(answers[1].result, 0);
+
+    ASSERT_EQ(client->quit(), ClientError::none);
+    EXPECT_TRUE(eventually([] { return !client::service_running(); }, std::chrono::seconds(20)));
+}
+
+// The blocked-signal mask of the tarnwickd process of this test's namespace; empty when none
+// runs.
+std::string blocked_signals_of_the_service(const std::filesystem::path& home) {
+    const std::string own_home = "TARNWICK_HOME=" + home.string();
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string environment = read_file(entry.path() / "environ");
+        const std::string command = read_file(entry.path() / "cmdline");
+        if (command.find("tarnwickd") == std::string::npos ||
+            environment.find(own_home + '\0') == std::string::npos) {
+            continue;
+        }
+        const std::string status = read_file(entry.path() / "status");
+        const std::size_t at = status.find("SigBlk:\t");
+        return at == std::string::npos ? std::string() : status.substr(at + 8, 16);
+    }
+    return {};
+}
+
+TEST_F(ServiceEndToEnd, AStartedServiceDoesNotInheritTheStartersBlockedSignals) {
+    register_service_path(service_program());
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGHUP);
+    sigset_t before;
+    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &stops, &before), 0);
+    client::ClientOptions options;
+    options.start_timeout = std::chrono::seconds(20);
+    std::unique_ptr<client::Client> client;
+    const ClientError opened = client::Client::open(options, client);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    ASSERT_EQ(opened, ClientError::none);
+    // The service blocks SIGINT and SIGTERM itself (it reads them through a descriptor), never
+    // SIGHUP (bit 1 of the lowest digit).
+    const std::string blocked = blocked_signals_of_the_service(home());
+    ASSERT_EQ(blocked.size(), 16u) << "the service's process was not found";
+    EXPECT_EQ(std::stoull(blocked, nullptr, 16) & (1ull << (SIGHUP - 1)), 0u) << blocked;
 
     ASSERT_EQ(client->quit(), ClientError::none);
     EXPECT_TRUE(eventually([] { return !client::service_running(); }, std::chrono::seconds(20)));

@@ -1,9 +1,11 @@
 #include "tools/common/json_number.h"
 
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 // Digits by Grisu2 (Florian Loitsch, "Printing Floating-Point Numbers Quickly and Accurately with
 // Integers", PLDI 2010, exponent window alpha = -60, gamma = -32), because those are the digits
@@ -263,21 +265,62 @@ char* lay_out(char* out, const char* digits, int k, int decimal_exponent) noexce
     return write_exponent(out, n - 1);
 }
 
-}  // namespace
+// Digits without an exponent however large or small the value: XML's decimals have none.
+char* lay_out_plain(char* out, const char* digits, int k, int decimal_exponent) noexcept {
+    const int n = k + decimal_exponent;
+    if (n >= k) {
+        std::memcpy(out, digits, static_cast<std::size_t>(k));
+        std::memset(out + k, '0', static_cast<std::size_t>(n - k));
+        return out + n;
+    }
+    if (n > 0) {
+        std::memcpy(out, digits, static_cast<std::size_t>(n));
+        out[n] = '.';
+        std::memcpy(out + n + 1, digits + n, static_cast<std::size_t>(k - n));
+        return out + k + 1;
+    }
+    *out++ = '0';
+    *out++ = '.';
+    std::memset(out, '0', static_cast<std::size_t>(-n));
+    out += -n;
+    std::memcpy(out, digits, static_cast<std::size_t>(k));
+    return out + k;
+}
 
-char* write_json_number(char* out, double value) noexcept {
+using Layout = char* (*)(char*, const char*, int, int) noexcept;
+
+char* write_number(char* out, double value, Layout layout, const char* zero) noexcept {
     if (std::signbit(value)) {
         *out++ = '-';
         value = -value;
     }
     if (value == 0) {
-        std::memcpy(out, "0.0", 3);
-        return out + 3;
+        const std::size_t size = std::strlen(zero);
+        std::memcpy(out, zero, size);
+        return out + size;
     }
     char digits[18];
     int decimal_exponent = 0;
     const int length = grisu2(digits, decimal_exponent, value);
-    return lay_out(out, digits, length, decimal_exponent);
+    return layout(out, digits, length, decimal_exponent);
+}
+
+}  // namespace
+
+char* write_json_number(char* out, double value) noexcept {
+    return write_number(out, value, lay_out, "0.0");
+}
+
+char* write_plain_number(char* out, double value) noexcept {
+    return write_number(out, value, lay_out_plain, "0");
+}
+
+double as_written(float value) noexcept {
+    char shortest[32];
+    const auto written = std::to_chars(std::begin(shortest), std::end(shortest), value);
+    double widened = value;
+    std::from_chars(std::begin(shortest), written.ptr, widened);
+    return widened;
 }
 
 }  // namespace tarnwick::tools

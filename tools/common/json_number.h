@@ -12,4 +12,16 @@ inline constexpr int json_number_max_length = 32;
 // Writes value (finite) at out and returns the end; no terminating zero.
 char* write_json_number(char* out, double value) noexcept;
 
+// The most write_plain_number writes: a sign and the 309 digits of the largest doubles, or a
+// sign, "0." and the 325 places of the smallest.
+inline constexpr int plain_number_max_length = 330;
+
+// The same digits as an XML decimal (xsd:decimal): never an exponent, no fraction for an
+// integer ("45", "0.00001", "-0"); value finite.
+char* write_plain_number(char* out, double value) noexcept;
+
+// The float's shortest decimal form read as a double, so that 0.1f writes as 0.1 rather than
+// as the double nearest to the float.
+double as_written(float value) noexcept;
+
 }  // namespace tarnwick::tools

@@ -1,7 +1,6 @@
 #include "tools/common/json_writer.h"
 
 #include <cmath>
-#include <iterator>
 
 #include "tools/common/json_number.h"
 
@@ -75,11 +74,15 @@ void JsonWriter::real(float value) {
         null();
         return;
     }
-    char shortest[32];
-    const auto written = std::to_chars(std::begin(shortest), std::end(shortest), value);
-    double widened = value;
-    std::from_chars(std::begin(shortest), written.ptr, widened);
-    done(write_json_number(start(room(json_number_max_length + 1)), widened));
+    number(as_written(value));
+}
+
+void JsonWriter::number(double value) {
+    if (!std::isfinite(value)) {
+        null();
+        return;
+    }
+    done(write_json_number(start(room(json_number_max_length + 1)), value));
 }
 
 void JsonWriter::character(char value) {

@@ -57,6 +57,8 @@ class JsonWriter {
     // The float's shortest decimal form read as a double, so that 0.1f is 0.1 rather than the
     // double nearest to it; null when it is not finite, as JSON has no NaN or infinity.
     void real(float value);
+    // The double's digits as they read back; null when it is not finite.
+    void number(double value);
     // A one-character string, the byte taken as Latin-1 so that any byte of a noisy line still
     // makes valid UTF-8; null for 0, an empty field.
     void character(char value);

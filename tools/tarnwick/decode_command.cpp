@@ -4,12 +4,15 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "client/record_conversion.h"
 #include "nmea/parser.h"
 #include "nmeaio/sentence_assembler.h"
 #include "nmeaio/sentence_dispatch.h"
 #include "tools/common/record_line.h"
+#include "tools/common/track_log.h"
 #include "tools/tarnwick/decode_statistics.h"
 
 namespace tarnwick::cli {
@@ -23,23 +26,44 @@ struct DecodeOptions {
     std::string input = "-";
 };
 
-// Prints every delivered record as one line, through a buffer that goes out in large writes.
+// Prints every delivered record as one line, or the valid fixes as a track, through a buffer
+// that goes out in large writes.
 class RecordPrinter final : public CNMEAListener {
   public:
-    RecordPrinter(tools::RecordFormat format, DecodeStatistics& statistics) noexcept
-        : format_(format), statistics_(statistics) {}
+    RecordPrinter(const std::string& format, DecodeStatistics& statistics)
+        : format_(format == "json" ? tools::RecordFormat::Json : tools::RecordFormat::Raw),
+          statistics_(statistics) {
+        if (format == "gpx" || format == "geojson") {
+            track_.emplace(format == "gpx" ? tools::TrackFormat::Gpx : tools::TrackFormat::GeoJson,
+                           pending_);
+        }
+    }
     ~RecordPrinter() { flush(); }
     RecordPrinter(const RecordPrinter&) = delete;
     RecordPrinter& operator=(const RecordPrinter&) = delete;
 
     void on_message(int id, CNMEARecord* record) override {
         statistics_.count_delivered(id);
-        tools::append_record_line(pending_, format_, id, *record);
+        if (track_) {
+            if (const auto converted = client::to_record(id, *record)) {
+                track_->add(*converted);
+            }
+        } else {
+            tools::append_record_line(pending_, format_, id, *record);
+        }
         if (pending_.size() >= flush_threshold) {
             flush();
         }
     }
     void set_state(int) override {}
+
+    // Closes a track: the input has ended (or failed; the document stays whole either way).
+    void finish() {
+        if (track_) {
+            track_->finish();
+        }
+        flush();
+    }
 
     void flush() {
         std::fwrite(pending_.data(), 1, pending_.size(), stdout);
@@ -51,6 +75,7 @@ class RecordPrinter final : public CNMEAListener {
     tools::RecordFormat format_;
     DecodeStatistics& statistics_;
     std::string pending_;
+    std::optional<tools::TrackLog> track_;
 };
 
 constexpr std::size_t chunk_size = std::size_t{1} << 16;
@@ -58,8 +83,6 @@ constexpr std::size_t chunk_size = std::size_t{1} << 16;
 int decode(const DecodeOptions& options) {
     const SentenceFraming framing =
         options.framing_name == "file" ? SentenceFraming::File : SentenceFraming::Stream;
-    const tools::RecordFormat format =
-        options.format_name == "json" ? tools::RecordFormat::Json : tools::RecordFormat::Raw;
     const bool from_stdin = options.input == "-";
     std::FILE* input = from_stdin ? stdin : std::fopen(options.input.c_str(), "rb");
     auto report_unreadable = [&] {
@@ -74,7 +97,7 @@ int decode(const DecodeOptions& options) {
                                                           &std::fclose);
 
     DecodeStatistics statistics;
-    RecordPrinter printer(format, statistics);
+    RecordPrinter printer(options.format_name, statistics);
     auto assembler = std::make_unique<CSentenceAssembler>(framing);
     auto parser = std::make_unique<CNMEAParser>(options.gnss ? NMEAMode::gnss : NMEAMode::gps);
     auto sink = [&](const CompleteSentence& sentence) {
@@ -90,11 +113,10 @@ int decode(const DecodeOptions& options) {
             break;
         }
     }
+    printer.finish();
     if (std::ferror(input)) {
-        printer.flush();
         return report_unreadable();
     }
-    printer.flush();
     statistics.count_dropped(assembler->overruns(), assembler->restarts());
     if (options.stats) {
         statistics.print(stderr);
@@ -113,8 +135,12 @@ int decode(const DecodeOptions& options) {
 void add_decode_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<DecodeOptions>();
     CLI::App* command = app.add_subcommand(
-        "decode", "Decode NMEA sentences offline: one line per delivered record");
-    command->footer("Example:\n  tarnwick decode --format json --stats data/sample-track.nmea");
+        "decode",
+        "Decode NMEA sentences offline: one line per delivered record, or the valid fixes as a "
+        "track (GPX, GeoJSON)");
+    command->footer(
+        "Examples:\n  tarnwick decode --format json --stats data/sample-track.nmea\n"
+        "  tarnwick decode --format gpx data/sample-track.nmea > drive.gpx");
     command
         ->add_option("--framing", options->framing_name,
                      "serial: sentences end at CR LF (serial port, shared memory); file: at the "
@@ -123,8 +149,10 @@ void add_decode_command(CLI::App& app, int& exit_code) {
         ->capture_default_str();
     command
         ->add_option("--format", options->format_name,
-                     "raw: '<id> <hex of the record's bytes>'; json: one object per record")
-        ->check(CLI::IsMember({"raw", "json"}))
+                     "raw: '<id> <hex of the record's bytes>'; json: one object per record; "
+                     "gpx: a GPX 1.1 track, one point per valid fix (RMC status A); geojson: a "
+                     "FeatureCollection of the same points and their line")
+        ->check(CLI::IsMember({"raw", "json", "gpx", "geojson"}))
         ->capture_default_str();
     command->add_flag("--stats", options->stats,
                       "Count delivered records by type and refused sentences by result on stderr");
