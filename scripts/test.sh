@@ -35,7 +35,7 @@ test_jobs=6
 
 echo "== format check"
 git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format --dry-run -Werror
-black --check --quiet python tests/python
+git ls-files '*.py' | xargs black --check --quiet
 
 echo "== layers"
 scripts/check-layers.sh

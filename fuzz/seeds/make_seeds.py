@@ -79,19 +79,36 @@ def request_dispatcher():
     write(t, "queries", i32(1015, 1006, 1014, 1017, 1010, 1018, 1001))
     write(t, "receiver", i32(1016, 1, 1020, 7, 1005))
     write(t, "connect_port", i32(1004) + text("COM1:") + i32(4800) + i32(1004, 0, 9600))
-    write(t, "open_file", i32(1008) + text("track.nmea") + i32(1) + struct.pack("<f", 2.0))
-    write(t, "record_and_memory", i32(1009) + text("rec.nmea") + i32(1019) + text("producer"))
-    write(t, "refused_counts", i32(1004, -1, 4800, 1008, 0x7FFFFFFF, 0, 0, 1019, -2, 1015))
+    write(
+        t, "open_file", i32(1008) + text("track.nmea") + i32(1) + struct.pack("<f", 2.0)
+    )
+    write(
+        t,
+        "record_and_memory",
+        i32(1009) + text("rec.nmea") + i32(1019) + text("producer"),
+    )
+    write(
+        t, "refused_counts", i32(1004, -1, 4800, 1008, 0x7FFFFFFF, 0, 0, 1019, -2, 1015)
+    )
     write(t, "truncated_name", i32(1009, 40) + "abc".encode("utf-16-le"))
     write(t, "not_requests", i32(999, 1003, 1007, 1011, 1021, 0, -1) + b"\x01\x02")
     write(t, "quit_in_batch", i32(1015, 1000, 1006))
     write(t, "connect_scans", i32(1002, 0, 1002, 1))
     # "a" is the replay file and the producer the target provides.
     replay = i32(1008) + text("a") + i32(1) + struct.pack("<f", 0.0)
-    write(t, "replay_and_record", replay + i32(1006) + i32(1009) + text("b") +
-          i32(1017, 1010, 1005, 1006))
-    write(t, "record_over_replay", replay + i32(1009) + text("a") + i32(1010, 1006, 1005))
-    write(t, "memory_input", i32(1019) + text("a") + i32(1006, 1018, 1020, 3, 1016, 0, 1005))
+    write(
+        t,
+        "replay_and_record",
+        replay + i32(1006) + i32(1009) + text("b") + i32(1017, 1010, 1005, 1006),
+    )
+    write(
+        t, "record_over_replay", replay + i32(1009) + text("a") + i32(1010, 1006, 1005)
+    )
+    write(
+        t,
+        "memory_input",
+        i32(1019) + text("a") + i32(1006, 1018, 1020, 3, 1016, 0, 1005),
+    )
 
 
 def producer_block():
@@ -104,10 +121,22 @@ def producer_block():
     write(t, "epoch", Provided().number(len(one), 0, 4096).bytes(one).build())
     # A sentence split across two blocks, the second shorter than the first.
     first, second = block(30, RMC[:30]), block(len(RMC) - 30, RMC[30:])
-    write(t, "split", Provided().number(len(first), 0, 4096).bytes(first)
-          .number(len(second), 0, 4096).bytes(second).build())
+    write(
+        t,
+        "split",
+        Provided()
+        .number(len(first), 0, 4096)
+        .bytes(first)
+        .number(len(second), 0, 4096)
+        .bytes(second)
+        .build(),
+    )
     huge = block(0xFFFFFFFF, RMC)
-    write(t, "size_beyond_mapping", Provided().number(len(huge), 0, 4096).bytes(huge).build())
+    write(
+        t,
+        "size_beyond_mapping",
+        Provided().number(len(huge), 0, 4096).bytes(huge).build(),
+    )
     empty = block(0, b"")
     write(t, "empty", Provided().number(len(empty), 0, 4096).bytes(empty).build())
 
@@ -115,9 +144,19 @@ def producer_block():
 def stored_files():
     t = "fuzz_stored_files"
     write(t, "replay_crlf", Provided().boolean(True).bytes(CRLF_EPOCH).build())
-    write(t, "replay_lf_cr", Provided().boolean(True)
-          .bytes(CRLF_EPOCH.replace(b"\r\n", b"\n") + RMC.replace(b"\r\n", b"\r")).build())
-    write(t, "replay_nothing_decodable", Provided().boolean(True).bytes(b"$GPRMC,1*00\n").build())
+    write(
+        t,
+        "replay_lf_cr",
+        Provided()
+        .boolean(True)
+        .bytes(CRLF_EPOCH.replace(b"\r\n", b"\n") + RMC.replace(b"\r\n", b"\r"))
+        .build(),
+    )
+    write(
+        t,
+        "replay_nothing_decodable",
+        Provided().boolean(True).bytes(b"$GPRMC,1*00\n").build(),
+    )
 
     # Every byte of a record 'A' makes its status 'A' wherever the status sits.
     valid, invalid, short = b"A" * 41, b"V" * 41, b"A" * 20

@@ -71,7 +71,9 @@ def bare_line_feeds() -> bytes:
     return out
 
 
-def gsv(total: int, number: int, in_view: int, satellites, talker="GP", signal=None) -> bytes:
+def gsv(
+    total: int, number: int, in_view: int, satellites, talker="GP", signal=None
+) -> bytes:
     fields = [f"{talker}GSV", str(total), str(number), str(in_view)]
     for prn, elevation, azimuth, snr in satellites:
         fields += [f"{prn:02d}", f"{elevation:02d}", f"{azimuth:03d}", f"{snr:02d}"]
@@ -82,17 +84,24 @@ def gsv(total: int, number: int, in_view: int, satellites, talker="GP", signal=N
 
 def sky(first_prn: int, count: int):
     """count satellites from first_prn on, spread over the sky, each with its own strength."""
-    return [(first_prn + i, (7 * i + 5) % 90, (37 * i + 11) % 360, 20 + (3 * i) % 30)
-            for i in range(count)]
+    return [
+        (first_prn + i, (7 * i + 5) % 90, (37 * i + 11) % 360, 20 + (3 * i) % 30)
+        for i in range(count)
+    ]
 
 
 def gsv_set(in_view: int, first_prn: int, talker="GP", signal=None, per_sentence=4):
     """The sentences of one whole set, per_sentence satellites in each."""
     satellites = sky(first_prn, in_view)
-    groups = [satellites[i:i + per_sentence] for i in range(0, len(satellites), per_sentence)]
+    groups = [
+        satellites[i : i + per_sentence]
+        for i in range(0, len(satellites), per_sentence)
+    ]
     groups = groups or [[]]
-    return [gsv(len(groups), n + 1, in_view, group, talker, signal)
-            for n, group in enumerate(groups)]
+    return [
+        gsv(len(groups), n + 1, in_view, group, talker, signal)
+        for n, group in enumerate(groups)
+    ]
 
 
 def broken_gsv_sets() -> bytes:
@@ -100,10 +109,14 @@ def broken_gsv_sets() -> bytes:
     whole = gsv_set(10, 1)  # three sentences: 4, 4 and 2 satellites
     out += b"".join(whole)  # a whole set
     out += whole[0] + whole[2]  # the second sentence missing
-    out += whole[1] + whole[0] + whole[1] + whole[2]  # the second sentence first, then all in order
+    out += (
+        whole[1] + whole[0] + whole[1] + whole[2]
+    )  # the second sentence first, then all in order
     out += whole[0] + whole[1] + whole[1] + whole[2]  # the second sentence twice
     out += whole[0] + whole[2] + whole[1]  # the last two sentences swapped
-    out += whole[0] + whole[1] + whole[0] + whole[1] + whole[2]  # a set begun again midway
+    out += (
+        whole[0] + whole[1] + whole[0] + whole[1] + whole[2]
+    )  # a set begun again midway
     # The total changes midway, then the count of satellites in view does.
     out += whole[0] + gsv(4, 2, 10, sky(5, 4)) + whole[2]
     out += whole[0] + gsv(3, 2, 11, sky(5, 4)) + whole[2]
@@ -141,8 +154,18 @@ def broken_gsv_sets_gnss() -> bytes:
     # Sets without a signal id (before NMEA 4.10) and GPS numbers under the GN talker.
     out += b"".join(gsv_set(5, 1, "GP")) + b"".join(gsv_set(5, 1, "GN"))
     # More talker and signal pairs in flight than there are records for them.
-    for talker, signal in [("GP", 1), ("GP", 8), ("GL", 1), ("GL", 3), ("GA", 7), ("GA", 2),
-                           ("GB", 1), ("GB", 5), ("GQ", 1), ("GI", 1)]:
+    for talker, signal in [
+        ("GP", 1),
+        ("GP", 8),
+        ("GL", 1),
+        ("GL", 3),
+        ("GA", 7),
+        ("GA", 2),
+        ("GB", 1),
+        ("GB", 5),
+        ("GQ", 1),
+        ("GI", 1),
+    ]:
         out += gsv_set(5, 1, talker, signal)[0]
     for talker, signal in [("GP", 1), ("GI", 1)]:
         out += gsv_set(5, 1, talker, signal)[1]
@@ -202,7 +225,11 @@ FILES = {
 
 
 def main() -> None:
-    folder = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else pathlib.Path(__file__).parent
+    folder = (
+        pathlib.Path(sys.argv[1])
+        if len(sys.argv) > 1
+        else pathlib.Path(__file__).parent
+    )
     for name, make in FILES.items():
         (folder / f"{name}.nmea").write_bytes(make())
 
