@@ -35,6 +35,18 @@ int as_int(bool flag) {
     return flag ? 1 : 0;
 }
 
+// The same for a request whose result is a flag, handed to C as 0 or 1 in `out`.
+template <typename Request>
+tarnwick_error with_flag(const char* function, tarnwick_client* handle, int* out,
+                         Request&& request) {
+    return with_client(function, handle, [&](client::Client& c) {
+        bool flag = false;
+        const client::ClientError error = request(c, flag);
+        *out = as_int(flag);
+        return error;
+    });
+}
+
 }  // namespace
 
 extern "C" {
@@ -122,11 +134,8 @@ tarnwick_error tarnwick_open_file(tarnwick_client* client, const char* path, int
     if (opened == nullptr || !tarnwick::capi::wide_argument(path, wide)) {
         return TARNWICK_ERROR_INVALID_ARGUMENT;
     }
-    return with_client(__func__, client, [&](client::Client& c) {
-        bool flag = false;
-        const client::ClientError error = c.open_file(wide, loop != 0, speed, flag);
-        *opened = as_int(flag);
-        return error;
+    return with_flag(__func__, client, opened, [&](client::Client& c, bool& flag) {
+        return c.open_file(wide, loop != 0, speed, flag);
     });
 }
 
@@ -135,24 +144,16 @@ tarnwick_error tarnwick_start_write(tarnwick_client* client, const char* path, i
     if (started == nullptr || !tarnwick::capi::wide_argument(path, wide)) {
         return TARNWICK_ERROR_INVALID_ARGUMENT;
     }
-    return with_client(__func__, client, [&](client::Client& c) {
-        bool flag = false;
-        const client::ClientError error = c.start_write(wide, flag);
-        *started = as_int(flag);
-        return error;
-    });
+    return with_flag(__func__, client, started,
+                     [&](client::Client& c, bool& flag) { return c.start_write(wide, flag); });
 }
 
 tarnwick_error tarnwick_stop_write(tarnwick_client* client, int* had_input) {
     if (had_input == nullptr) {
         return TARNWICK_ERROR_INVALID_ARGUMENT;
     }
-    return with_client(__func__, client, [&](client::Client& c) {
-        bool flag = false;
-        const client::ClientError error = c.stop_write(flag);
-        *had_input = as_int(flag);
-        return error;
-    });
+    return with_flag(__func__, client, had_input,
+                     [&](client::Client& c, bool& flag) { return c.stop_write(flag); });
 }
 
 tarnwick_error tarnwick_get_valid_rmc(tarnwick_client* client, tarnwick_rmc* fix, int* has_fix) {
@@ -172,12 +173,8 @@ tarnwick_error tarnwick_get_time_stamp_mode(tarnwick_client* client, int* tstamp
     if (tstamp == nullptr) {
         return TARNWICK_ERROR_INVALID_ARGUMENT;
     }
-    return with_client(__func__, client, [&](client::Client& c) {
-        bool flag = false;
-        const client::ClientError error = c.get_time_stamp_mode(flag);
-        *tstamp = as_int(flag);
-        return error;
-    });
+    return with_flag(__func__, client, tstamp,
+                     [&](client::Client& c, bool& flag) { return c.get_time_stamp_mode(flag); });
 }
 
 tarnwick_error tarnwick_restart_receiver(tarnwick_client* client, int cold) {
@@ -209,12 +206,8 @@ tarnwick_error tarnwick_open_memory(tarnwick_client* client, const char* name, i
     if (opened == nullptr || !tarnwick::capi::wide_argument(name, wide)) {
         return TARNWICK_ERROR_INVALID_ARGUMENT;
     }
-    return with_client(__func__, client, [&](client::Client& c) {
-        bool flag = false;
-        const client::ClientError error = c.open_memory(wide, flag);
-        *opened = as_int(flag);
-        return error;
-    });
+    return with_flag(__func__, client, opened,
+                     [&](client::Client& c, bool& flag) { return c.open_memory(wide, flag); });
 }
 
 tarnwick_error tarnwick_set_receiver(tarnwick_client* client, int32_t value, int32_t* result) {

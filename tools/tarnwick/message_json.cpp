@@ -2,6 +2,7 @@
 
 #include "client/protocol_codes.h"
 #include "client/scan_event_names.h"
+#include "protocol/record_sizes.h"
 #include "tools/common/record_hex.h"
 #include "tools/common/record_json.h"
 #include "tools/tarnwick/message_format.h"
@@ -83,7 +84,8 @@ void append_message_json(std::string& out, const client::StreamMessage& message)
 std::string message_raw(const client::StreamMessage& message) {
     std::string line = std::to_string(message.id);
     // The tick is not part of the record's byte form.
-    const auto bytes = std::span<const std::uint8_t>(message.body).subspan(message.tick ? 4 : 0);
+    const auto bytes = std::span<const std::uint8_t>(message.body)
+                           .subspan(message.tick ? protocol::rmc_tick_size : 0);
     if (!bytes.empty()) {
         line += ' ';
         tools::append_hex(line, bytes);
